@@ -1,0 +1,118 @@
+#include "readers/input_file.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "driver/run_failure.h"
+
+namespace zumtal {
+
+namespace {
+
+// One window serves every file of the run: only one file is open at a time.
+std::uint8_t* SharedWindow() {
+  static const std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[InputFile::kWindow]);
+  return window.get();
+}
+
+}  // namespace
+
+InputFile::InputFile(std::vector<std::uint8_t> bytes) : length_(bytes.size()), memory_(std::move(bytes)) {
+  window_ = memory_.data();
+  windowLength_ = length_;
+}
+
+InputFile::InputFile(FileHandle handle, std::uint64_t length) : handle_(handle), open_(true), length_(length) {}
+
+std::unique_ptr<InputFile> InputFile::Open(const std::string& path) {
+  FileHandle handle;
+  std::uint64_t length = 0;
+  if (!OpenForReading(path, handle, length)) {
+    return nullptr;
+  }
+  return std::unique_ptr<InputFile>(new InputFile(handle, length));
+}
+
+InputFile::~InputFile() {
+  if (open_) {
+    CloseFile(handle_);
+  }
+}
+
+void InputFile::Close() {
+  if (!open_) {
+    return;
+  }
+  open_ = false;
+  if (const int error = CloseFile(handle_); error != 0) {
+    FailRun(error);
+  }
+}
+
+std::uint8_t InputFile::ReadByteSlow() {
+  Fill();
+  return window_[position_++ - windowStart_];
+}
+
+void InputFile::Fill() {
+  if (position_ >= length_ || !open_) {
+    FailRun(kReadFailure);
+  }
+  std::uint8_t* window = SharedWindow();
+  // A small file is read whole; a large one from the page that holds the
+  // position, so that sequential reads go in large steps.
+  const std::uint64_t start = length_ <= kWindow ? 0 : position_ & ~std::uint64_t{4095};
+  const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, length_ - start));
+  std::size_t got = 0;
+  while (got < want) {
+    const std::int64_t count = ReadAt(handle_, start + got, window + got, want - got);
+    if (count < 0) {
+      FailRun(kReadFailure);
+    }
+    if (count == 0) {
+      break;  // the file is shorter now than when it was opened
+    }
+    got += static_cast<std::size_t>(count);
+  }
+  window_ = window;
+  windowStart_ = start;
+  windowLength_ = got;
+  if (position_ - windowStart_ >= windowLength_) {
+    FailRun(kReadFailure);
+  }
+}
+
+std::uint16_t InputFile::ReadWord() {
+  const std::uint8_t low = ReadByte();
+  const std::uint8_t high = ReadByte();
+  return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+std::string InputFile::ReadText(std::size_t count) {
+  std::string text(count, '\0');
+  for (auto& character : text) {
+    character = static_cast<char>(ReadByte());
+  }
+  return text;
+}
+
+std::uint32_t InputFile::SumBytes(std::uint64_t count) {
+  std::uint32_t sum = 0;
+  while (count > 0) {
+    std::uint64_t inWindow = position_ - windowStart_;
+    if (inWindow >= windowLength_) {
+      Fill();
+      inWindow = position_ - windowStart_;
+    }
+    const std::uint64_t run = std::min(count, windowLength_ - inWindow);
+    const std::uint8_t* bytes = window_ + inWindow;
+    for (std::uint64_t i = 0; i < run; ++i) {
+      sum += bytes[i];
+    }
+    position_ += run;
+    count -= run;
+  }
+  return sum;
+}
+
+}  // namespace zumtal

@@ -1,0 +1,72 @@
+// The one open input file and the primitives through which readers see it.
+// Reads go through a window of the file held in memory, so a reader's
+// byte-at-a-time reads cost no system call each, and memory stays bounded
+// whatever the size of the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "readers/platform_file.h"
+
+namespace zumtal {
+
+class InputFile {
+ public:
+  // The size of the window: a whole disk image fits in one read.
+  static constexpr std::size_t kWindow = 256 * 1024;
+
+  // A file held in memory (tests and fuzzing).
+  explicit InputFile(std::vector<std::uint8_t> bytes);
+  // Opens a file from the file system; nullptr when it cannot be opened.
+  static std::unique_ptr<InputFile> Open(const std::string& path);
+
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Closes the file; a failure ends the run with the system's error number.
+  void Close();
+
+  // Each read that cannot deliver its bytes ends the run with status 100.
+  std::uint8_t ReadByte() {
+    const std::uint64_t inWindow = position_ - windowStart_;
+    if (inWindow < windowLength_) {
+      ++position_;
+      return window_[inWindow];
+    }
+    return ReadByteSlow();
+  }
+  // Low byte first.
+  std::uint16_t ReadWord();
+  // Exactly `count` bytes, as they stand.
+  std::string ReadText(std::size_t count);
+  // The sum of the next `count` bytes, each 0 to 255, modulo 2^32: the same
+  // as `count` calls of ReadByte, in large steps.
+  std::uint32_t SumBytes(std::uint64_t count);
+
+  // Any offset is accepted; a read beyond the end fails.
+  void SeekTo(std::uint64_t offset) { position_ = offset; }
+  bool AtEnd() const { return position_ >= length_; }
+  std::uint64_t FileLength() const { return length_; }
+
+ private:
+  InputFile(FileHandle handle, std::uint64_t length);
+  std::uint8_t ReadByteSlow();
+  // Makes the window hold position_, or ends the run.
+  void Fill();
+
+  FileHandle handle_;
+  bool open_ = false;
+  std::uint64_t length_ = 0;
+  std::uint64_t position_ = 0;
+  std::vector<std::uint8_t> memory_;
+  const std::uint8_t* window_ = nullptr;
+  std::uint64_t windowStart_ = 0;
+  std::uint64_t windowLength_ = 0;
+};
+
+}  // namespace zumtal

@@ -1,0 +1,25 @@
+// Platform: opening, reading and closing an input file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zumtal {
+
+struct FileHandle {
+  std::intptr_t value = -1;
+};
+
+// Opens an existing regular file read-only, shared. False when it cannot be
+// opened, for whatever reason.
+bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length);
+
+// Reads up to `size` bytes at `offset`; returns the count (0 at the end) or
+// -1 on a read error.
+std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+
+// Returns 0 or the system's error number.
+int CloseFile(FileHandle handle);
+
+}  // namespace zumtal

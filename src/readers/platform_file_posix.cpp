@@ -1,0 +1,42 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "readers/platform_file.h"
+
+namespace zumtal {
+
+bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+  // Non-blocking, so that a FIFO put in place after the search cannot hang
+  // the open; it is refused below like any other non-regular file.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return false;
+  }
+  handle.value = fd;
+  length = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t count = pread(static_cast<int>(handle.value), buffer, size, static_cast<off_t>(offset));
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    return count;
+  }
+}
+
+int CloseFile(FileHandle handle) {
+  return close(static_cast<int>(handle.value)) == 0 ? 0 : errno;
+}
+
+}  // namespace zumtal

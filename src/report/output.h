@@ -1,0 +1,49 @@
+// Standard output, buffered: every line the program writes goes through here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "report/platform_stdout.h"
+
+namespace zumtal {
+
+class Output {
+ public:
+  // Keeps everything written in memory (tests and fuzzing).
+  Output() = default;
+  // Writes to standard output: each complete line at once on a terminal,
+  // otherwise in large blocks.
+  explicit Output(const StandardOutput& target);
+
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Write(std::string_view text) { buffer_.append(text); }
+  void WriteNumber(std::int64_t value);
+  // Ends the line with CR LF. A failed write ends the run with the system's
+  // error number.
+  void EndLine();
+  void Line(std::string_view text) {
+    Write(text);
+    EndLine();
+  }
+  // Passes on everything buffered; a failure ends the run.
+  void Flush();
+  // The same, for the run's last words: returns the error number instead.
+  int TryFlush();
+
+  bool IsTerminal() const { return target_.terminal; }
+  // In memory mode: everything written so far.
+  const std::string& Text() const { return buffer_; }
+
+ private:
+  static constexpr std::size_t kBlock = 64 * 1024;
+  bool toMemory_ = true;
+  StandardOutput target_;
+  std::string buffer_;
+};
+
+}  // namespace zumtal

@@ -1,0 +1,24 @@
+// Platform: the process's standard output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zumtal {
+
+struct StandardOutput {
+  std::intptr_t handle = -1;
+  bool terminal = false;
+  // Non-zero when standard output is unusable from the start (closed): every
+  // write then fails with this error number.
+  int error = 0;
+};
+
+// Makes standard output, as the process inherited it, ready for writing.
+StandardOutput OpenStandardOutput();
+
+// Writes all bytes; returns 0 or the system's error number. `written` counts
+// the bytes that went out, also when the write fails part way.
+int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written);
+
+}  // namespace zumtal
