@@ -1,0 +1,58 @@
+# Convenience front end to CMake. `make demo` runs the program on the bundled
+# examples; `make check` builds and passes every test.
+BUILD    ?= build
+PREFIX   ?= /usr/local
+DESTDIR  ?=
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
+CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
+
+.PHONY: all build demo check asan fuzz bench install uninstall package windows clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.t64'
+	cd examples && ../$(BUILD)/zumtal -l games.d64 demo.t64
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan:
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZUMTAL_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Each reader's fuzzer for FUZZ_SECONDS seconds.
+fuzz:
+	cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZUMTAL_FUZZ=ON -DZUMTAL_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	bench/run.sh $(BUILD)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -r -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+windows:
+	cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-windows -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz build-windows

@@ -1,0 +1,115 @@
+// Writes C64 container files made by the project's own builders:
+//   imagegen examples DIR           a few small example files
+//   imagegen collection DIR SCALE   the benchmark's synthetic collection
+// Everything is deterministic: the same arguments give the same bytes.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/builders.h"
+
+using namespace zumtal::testing;
+
+namespace {
+
+void Save(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    std::fprintf(stderr, "imagegen: cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+struct Random {
+  std::uint64_t state;
+  std::uint32_t Next() {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(state >> 33);
+  }
+  int Between(int low, int high) { return low + static_cast<int>(Next() % static_cast<std::uint32_t>(high - low + 1)); }
+};
+
+void Examples(const std::filesystem::path& dir) {
+  Save(dir / "hello.prg", Program(0x0801, 120, 7));
+  Save(dir / "Game (1985)(Maker).prg", Program(0x1000, 2000, 8));
+
+  D64Builder disk;
+  disk.SetDiskName("GAMES DISK");
+  disk.AddProgram("INVADERS", Program(0x0801, 5000, 1));
+  disk.AddProgram("BOULDER RUN", Program(0x0801, 12000, 2));
+  disk.AddProgram(std::string("\x12SECRET\x92", 8), Program(0xC000, 300, 3));
+  disk.AddProgram("NOTES", Program(0x0000, 700, 4), 10, 129);  // a SEQ file: not reported
+  Save(dir / "games.d64", disk.bytes());
+
+  D64Builder big(40, true);
+  big.SetDiskName("FORTY TRACKS");
+  big.AddProgram("DEMO", Program(0x0801, 40000, 5));
+  Save(dir / "forty.d64", big.bytes());
+
+  T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
+  tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
+  tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
+  Save(dir / "demo.t64", tape.bytes());
+}
+
+std::string Name(const char* stem, int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%s%05d", stem, number);
+  return name;
+}
+
+// D64 images, T64 archives and PRG files in the proportions of a real
+// collection; SCALE 1 gives 2,000 + 500 + 2,000 files.
+void Collection(const std::filesystem::path& dir, int scale) {
+  Random random{12345};
+  for (int i = 0; i < 2000 * scale; ++i) {
+    D64Builder disk(i % 2 == 0 ? 35 : 40, i % 4 < 2);
+    disk.SetDiskName(Name("DISK ", i));
+    const int files = random.Between(5, 40);
+    const int capacity = (i % 2 == 0 ? 664 : 749) * 254;
+    const int fill = capacity * random.Between(20, 95) / 100;
+    for (int f = 0; f < files; ++f) {
+      const int size = std::max(2, fill / files + random.Between(-200, 200));
+      if (!disk.AddProgram(Name("PROG ", f), Program(0x0801, static_cast<std::size_t>(size), random.Next()),
+                           random.Between(3, 10))) {
+        break;
+      }
+    }
+    Save(dir / (Name("disk", i) + ".d64"), disk.bytes());
+  }
+  for (int i = 0; i < 500 * scale; ++i) {
+    const int entries = random.Between(1, 30);
+    T64Builder tape(Name("TAPE ", i), entries);
+    const bool large = i % 5 == 0;
+    for (int e = 0; e < entries; ++e) {
+      const int size = large ? random.Between(2000, 30000) : random.Between(200, 4000);
+      tape.AddProgram(Name("ENTRY ", e), Program(0x0801, static_cast<std::size_t>(size), random.Next()));
+    }
+    Save(dir / (Name("tape", i) + ".t64"), tape.bytes());
+  }
+  for (int i = 0; i < 2000 * scale; ++i) {
+    Save(dir / (Name("prog", i) + ".prg"),
+         Program(0x0801, static_cast<std::size_t>(random.Between(1024, 50 * 1024)), random.Next()));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (argc == 3 && mode == "examples") {
+    std::filesystem::create_directories(argv[2]);
+    Examples(argv[2]);
+    return 0;
+  }
+  if (argc == 4 && mode == "collection") {
+    std::filesystem::create_directories(argv[2]);
+    Collection(argv[2], std::atoi(argv[3]));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: imagegen examples DIR | imagegen collection DIR SCALE\n");
+  return 2;
+}

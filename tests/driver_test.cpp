@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "driver/dir_search.h"
+#include "driver/run.h"
+#include "driver/run_failure.h"
+
+namespace zumtal {
+namespace {
+
+TEST(Wildcard, MatchesBytesLiterallyExceptStarAndQuestionMark) {
+  const struct {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {
+      {"*.prg", "game.prg", true},
+      {"*.prg", ".prg", true},
+      {"*.prg", "game.PRG", false},
+      {"*.prg", "game.prg.bak", false},
+      {"a?.t64", "ab.t64", true},
+      {"a?.t64", "a.t64", false},
+      {"*", "", true},
+      {"", "a", false},
+      {"*a*b*c", "xxaybzzc", true},
+      {"*a*b*c", "xxaybzz", false},
+      {"Game (1985)(Maker)[cr].prg", "Game (1985)(Maker)[cr].prg", true},
+      {"[cr].prg", "c.prg", false},
+      {"a\\b*", "a\\bc", true},
+      {"**?*", "x", true},
+      {"*aaaaaaaaaaaaaaaaaaaaaaaab", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.match) << c.pattern << " ~ " << c.name;
+  }
+}
+
+TEST(Driver, ExtensionKeyIsLastFourBytesUpperCased) {
+  const struct {
+    const char* name;
+    const char* key;
+  } cases[] = {{"game.prg", ".PRG"}, {"Game.Prg", ".PRG"}, {"ab", "AB"}, {"a.b", "A.B"},
+               {"x.d64 ", "D64 "}, {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtensionKey(c.name), c.key);
+  }
+}
+
+TEST(Driver, FailureLinesShape) {
+  const RunFailure failure(100, {0x4E3B, 0xABCDEF, 0x12});
+  const auto lines = FailureLines(failure, 2);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "Runtime error 100 at 0x00004E3B");
+  EXPECT_EQ(lines[1], "  0x00004E3B");
+  EXPECT_EQ(lines[2], "  0x00ABCDEF");
+  EXPECT_EQ(lines[3], "");
+}
+
+}  // namespace
+}  // namespace zumtal

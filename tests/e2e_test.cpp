@@ -1,0 +1,153 @@
+// The built program, run in a directory of its own: whole output and status.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <regex>
+
+#include "support/builders.h"
+#include "support/process.h"
+
+namespace zumtal {
+namespace {
+
+using namespace testing;
+
+const std::string kUsage =
+    "\r\n"
+    "ZUMTAL V1.0 - Creating a raw CRC from a .d64, .t64 or .prg file\r\n"
+    "USE: zumtal inputfile [inputfile] [inputfile...]\r\n"
+    "Parameters:\r\n"
+    " -l: long detailed info, otherwise you get CSVs on screen\r\n"
+    " inputfiles are CAS files\r\n"
+    "For example:\r\n"
+    " zumtal -l sosperec.t64 bizbaz.d64\r\n"
+    "OR\r\n"
+    " zumtal -l a*.t64\r\n"
+    "OR redirect output to file\r\n"
+    " zumtal *.t64 >list.txt\r\n"
+    "\r\n"
+    "The structure of the CSV lines is the following:\r\n"
+    "1) PC file name (D64, T64, PRG)\r\n"
+    "2) Image name in the file, if it is stored (D64, T64), ASCII (32-128)\r\n"
+    "3) Name of the file founded in the image (see 2)\r\n"
+    "4) Load address\r\n"
+    "5) Size in bytes\r\n"
+    "6) RawCRC - a simple sum of the databytes only\r\n"
+    "The followings are needed only at D64 images because they can contain\r\n"
+    "non ASCII strings, but the hexcode of the names pereserves the original name.\r\n"
+    "7) Original image name converted to hex string\r\n"
+    "8) Original file name converted to hex string\r\n"
+    "\r\n";
+
+const std::string kFooter =
+    "------------------------------------------------\r\n"
+    "http://www.zumtal.example.org\r\n"
+    "http://utilities.zumtal.example.org - not yet available\r\n"
+    "\r\n"
+    "Don't forget to send us, if you have a\r\n"
+    "software that we have not on the website.\r\n";
+
+std::string Prg(const std::string& name, const std::string& entry, const std::string& data) {
+  std::uint32_t sum = 0;
+  for (const char c : data) {
+    sum += static_cast<std::uint8_t>(c);
+  }
+  std::string hexName;
+  for (const char c : name) {
+    static const char* digits = "0123456789ABCDEF";
+    hexName += digits[static_cast<std::uint8_t>(c) >> 4];
+    hexName += digits[c & 0xF];
+  }
+  return "\"" + name + "\",\"" + name + "\",\"" + entry + "\",2049," + std::to_string(data.size()) + "," +
+         std::to_string(sum) + ",\"" + hexName + "\",\"" + hexName.substr(0, hexName.size() - 8) + "\"\r\n";
+}
+
+Bytes PrgFile(const std::string& data) {
+  Bytes bytes(2 + data.size(), 1);
+  bytes[1] = 8;
+  std::copy(data.begin(), data.end(), bytes.begin() + 2);
+  return bytes;
+}
+
+// A directory with a few ordinary and a few awkward entries.
+struct Collection : TempDir {
+  Collection() {
+    Write("a.prg", PrgFile("AB"));
+    Write("b.PRG", PrgFile("xyz"));
+    Write("ab", {});
+    Write("readme.txt", {});
+    Write("stderr.txt", {});
+    Write("STDERR.TXT", {});
+    Write("short.prg", {7});
+    Write("disks/c.prg", PrgFile("C"));
+    Write("Game (1985)(Maker)[cr].prg", PrgFile("G"));
+    Write(".hidden.prg", PrgFile("H"));
+    Write(std::string(150, 'n') + ".prg", PrgFile("N"));
+    std::filesystem::create_directory(path() / "dir.prg");
+    mkfifo((path() / "fifo.prg").c_str(), 0600);
+    std::filesystem::create_symlink("nowhere", path() / "dangling.prg");
+    std::filesystem::create_symlink("a.prg", path() / "link.prg");
+  }
+};
+
+TEST(EndToEnd, WholeOutputAndStatus) {
+  const std::string longName = std::string(150, 'n') + ".prg";
+  const struct {
+    std::vector<std::string> args;
+    std::string output;
+  } cases[] = {
+      {{}, kUsage},
+      {{"-l"}, "\r\n" + kFooter},
+      {{"-L", "x", "-l"}, "\r\n" + kFooter},
+      {{"ab", "readme.txt", "stderr.txt", "STDERR.TXT"},
+       "\r\nAB\r\n!Error: ab is not C64 file.\r\n.TXT\r\n!Error: readme.txt is not C64 file.\r\n.TXT\r\n"
+       "!Error: stderr.txt is not C64 file.\r\n" + kFooter},
+      {{"a.prg", "a.prg", "nothing*", "b.PRG"},
+       "\r\n.PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\n" +
+           Prg("b.PRG", "b", "xyz") + kFooter},
+      {{"-l", "b.PRG"},
+       "\r\n.PRG\r\nDos filename :  b.PRG\r\nImage name   :v b.PRG\r\nFilename     :v b\r\n"
+       "Load address :% 2049\r\nSize         :% 3\r\nRawcrc       :% 363\r\n" + kFooter},
+      // Directories, FIFOs and hidden names are passed over; a dangling
+      // link cannot be opened; a link to a file is that file.
+      {{"[a-z]*", "*.prg"},
+       "\r\n.PRG\r\n" + Prg("Game (1985)(Maker)[cr].prg", "Game (1985)(Maker)[cr]", "G") + ".PRG\r\n" +
+           Prg("a.prg", "a", "AB") + "dangling.prg file open error. Skipped...\r\n.PRG\r\n" +
+           Prg("link.prg", "link", "AB") + ".PRG\r\n" + Prg(longName, std::string(150, 'n'), "N") +
+           ".PRG\r\nRuntime error 100 at "},
+      {{"disks/*.prg", ".h*", "dir.prg", "fifo.prg", "disks/", "nodir/*"},
+       "\r\n.PRG\r\n" + Prg("c.prg", "c", "C") + ".PRG\r\n" + Prg(".hidden.prg", ".hidden", "H") + kFooter},
+  };
+  const Collection dir;
+  for (const auto& c : cases) {
+    const auto result = RunProgram(dir.path(), c.args);
+    ASSERT_FALSE(result.timedOut);
+    const bool failed = c.output.ends_with("Runtime error 100 at ");
+    EXPECT_EQ(result.status, failed ? 100 : 0) << c.args.size();
+    EXPECT_EQ(result.output.substr(0, failed ? c.output.size() : std::string::npos), c.output);
+  }
+}
+
+TEST(EndToEnd, ReadFailureKeepsEarlierReportsAndEndsRun) {
+  const Collection dir;
+  const auto result = RunProgram(dir.path(), {"a.prg", "short.prg", "b.PRG"});
+  EXPECT_EQ(result.status, 100);
+  const std::string before = "\r\n.PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\n";
+  ASSERT_EQ(result.output.substr(0, before.size()), before);
+  const std::regex failure("Runtime error 100 at 0x([0-9A-F]{8})\r\n  0x\\1\r\n(  0x[0-9A-F]{8}\r\n)+\r\n");
+  EXPECT_TRUE(std::regex_match(result.output.substr(before.size()), failure)) << result.output;
+}
+
+TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
+  const struct {
+    Stdout mode;
+    int status;
+  } cases[] = {{Stdout::kDevFull, 28}, {Stdout::kClosed, 9}, {Stdout::kPipeClosedEarly, 32}};
+  const Collection dir;
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunProgram(dir.path(), {"a.prg"}, c.mode).status, c.status);
+  }
+}
+
+}  // namespace
+}  // namespace zumtal

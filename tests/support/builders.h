@@ -1,0 +1,210 @@
+// Builders of C64 container images in memory, for tests, fuzz seeds and the
+// benchmark's synthetic collection.
+#pragma once
+
+#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "readers/d64.h"
+
+namespace zumtal::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// A name padded with $A0 to 16 bytes, as the disk drive stores it.
+inline std::string PaddedName(std::string_view name, std::size_t length = 16) {
+  std::string padded(name.substr(0, length));
+  padded.resize(length, '\xA0');
+  return padded;
+}
+
+inline std::uint32_t Sum(const Bytes& bytes, std::size_t from = 0) {
+  std::uint32_t sum = 0;
+  for (std::size_t i = from; i < bytes.size(); ++i) {
+    sum += bytes[i];
+  }
+  return sum;
+}
+
+// A program as a PRG file holds it: load address, then data.
+inline Bytes Program(std::uint16_t load, std::size_t dataSize, std::uint32_t seed = 1) {
+  Bytes bytes{static_cast<std::uint8_t>(load & 0xFF), static_cast<std::uint8_t>(load >> 8)};
+  for (std::size_t i = 0; i < dataSize; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes.push_back(static_cast<std::uint8_t>(seed >> 16));
+  }
+  return bytes;
+}
+
+class D64Builder {
+ public:
+  using Sector = std::pair<int, int>;
+
+  // A formatted blank disk: header at 18/0, an empty directory at 18/1.
+  explicit D64Builder(int tracks = 35, bool errorBytes = false)
+      : tracks_(tracks),
+        image_((tracks == 40 ? 196608u : 174848u) + (errorBytes ? (tracks == 40 ? 768u : 683u) : 0u), 0),
+        used_(1024, false) {
+    Link({18, 0}, {18, 1});
+    SetDiskName("BLANK");
+    Link({18, 1}, {0, 255});
+    used_[Index({18, 0})] = used_[Index({18, 1})] = true;
+  }
+
+  Bytes& bytes() { return image_; }
+  int tracks() const { return tracks_; }
+  std::size_t Position(Sector sector) const {
+    return TrackOffset[static_cast<std::size_t>(sector.first)] + 256 * static_cast<std::size_t>(sector.second);
+  }
+  std::uint8_t* At(Sector sector) { return image_.data() + Position(sector); }
+
+  void SetDiskName(std::string_view name) { std::memcpy(At({18, 0}) + 144, PaddedName(name).data(), 16); }
+  void Link(Sector from, Sector to) {
+    At(from)[0] = static_cast<std::uint8_t>(to.first);
+    At(from)[1] = static_cast<std::uint8_t>(to.second);
+  }
+
+  // Directory entry `index` (0 to 7) of a directory sector. The name is
+  // stored as given when it has 16 bytes, else padded with $A0.
+  void PutEntry(Sector directory, int index, std::uint8_t type, Sector first, std::string_view name) {
+    std::uint8_t* entry = At(directory) + 32 * index;
+    entry[2] = type;
+    entry[3] = static_cast<std::uint8_t>(first.first);
+    entry[4] = static_cast<std::uint8_t>(first.second);
+    std::memcpy(entry + 5, PaddedName(name).data(), 16);
+  }
+
+  // Stores a program (load address and data) along the given sectors, which
+  // must be enough.
+  void WriteChain(const std::vector<Sector>& sectors, const Bytes& program) {
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < sectors.size(); ++i) {
+      const std::size_t take = std::min<std::size_t>(254, program.size() - done);
+      std::memcpy(At(sectors[i]) + 2, program.data() + done, take);
+      done += take;
+      if (done == program.size()) {
+        Link(sectors[i], {0, static_cast<int>(take + 1)});
+        return;
+      }
+      Link(sectors[i], sectors[i + 1]);
+    }
+  }
+
+  // Stores a program on free sectors, `interleave` apart on a track, and
+  // lists it in the directory, which grows along track 18. False when the
+  // disk or the directory is full.
+  bool AddProgram(std::string_view name, const Bytes& program, int interleave = 10, std::uint8_t type = 130) {
+    const std::size_t count = program.size() <= 254 ? 1 : (program.size() + 253) / 254;
+    std::vector<Sector> sectors;
+    std::vector<bool> taken = used_;
+    for (int track = 1; track <= tracks_ && sectors.size() < count; ++track) {
+      if (track == 18) {
+        continue;
+      }
+      const int perTrack = SectorsPerTrack(track);
+      int s = 0;
+      for (int placed = 0; placed < perTrack && sectors.size() < count; ++placed) {
+        int tries = 0;
+        while (taken[Index({track, s})] && tries++ < perTrack) {
+          s = (s + 1) % perTrack;
+        }
+        if (taken[Index({track, s})]) {
+          break;
+        }
+        taken[Index({track, s})] = true;
+        sectors.push_back({track, s});
+        s = (s + interleave) % perTrack;
+      }
+    }
+    const int sectorIndex = entries_ / 8;
+    if (sectors.size() < count || sectorIndex >= 18) {
+      return false;
+    }
+    const Sector directory{18, 1 + sectorIndex};
+    if (entries_ % 8 == 0 && sectorIndex > 0) {
+      Link({18, sectorIndex}, directory);
+      Link(directory, {0, 255});
+      taken[Index(directory)] = true;
+    }
+    used_ = std::move(taken);
+    WriteChain(sectors, program);
+    PutEntry(directory, entries_ % 8, type, sectors.front(), name);
+    ++entries_;
+    return true;
+  }
+
+ private:
+  std::size_t Index(Sector sector) const { return Position(sector) / 256; }
+
+  int tracks_;
+  Bytes image_;
+  std::vector<bool> used_;
+  int entries_ = 0;
+};
+
+class T64Builder {
+ public:
+  // A header for `capacity` entries, with the used count set as entries are
+  // added; the tape name is padded with blanks to 24 bytes.
+  explicit T64Builder(std::string_view tapeName, int capacity = 30) : image_(64 + 32 * static_cast<std::size_t>(capacity), 0) {
+    std::memcpy(image_.data(), "C64S tape image file", 20);
+    image_[32] = 0x00;
+    image_[33] = 0x01;
+    image_[34] = static_cast<std::uint8_t>(capacity);
+    image_[35] = static_cast<std::uint8_t>(capacity >> 8);
+    std::string name(tapeName.substr(0, 24));
+    name.resize(24, ' ');
+    std::memcpy(image_.data() + 40, name.data(), 24);
+  }
+
+  Bytes& bytes() { return image_; }
+  std::size_t EntryPosition(int number) const { return 32 * static_cast<std::size_t>(number) + 32; }
+
+  void SetCount(std::uint16_t count) {
+    image_[36] = static_cast<std::uint8_t>(count);
+    image_[37] = static_cast<std::uint8_t>(count >> 8);
+  }
+
+  // Writes entry `number` (from 1) in full.
+  void PutEntry(int number, std::uint16_t start, std::uint16_t end, std::uint32_t offset, std::string_view name) {
+    std::uint8_t* entry = image_.data() + EntryPosition(number);
+    entry[0] = 1;
+    entry[1] = 0x82;
+    Put16(entry + 2, start);
+    Put16(entry + 4, end);
+    Put16(entry + 8, static_cast<std::uint16_t>(offset));
+    Put16(entry + 10, static_cast<std::uint16_t>(offset >> 16));
+    std::string padded(name.substr(0, 16));
+    padded.resize(16, ' ');
+    std::memcpy(entry + 16, padded.data(), 16);
+  }
+
+  // Appends a program's data at the end of the file and lists it as the
+  // next entry.
+  void AddProgram(std::string_view name, const Bytes& program) {
+    const auto offset = static_cast<std::uint32_t>(image_.size());
+    const std::uint16_t start = static_cast<std::uint16_t>(program[0] | program[1] << 8);
+    const auto end = static_cast<std::uint16_t>(start + program.size() - 2);
+    image_.insert(image_.end(), program.begin() + 2, program.end());
+    PutEntry(++count_, start, end, offset, name);
+    SetCount(static_cast<std::uint16_t>(count_));
+  }
+
+ private:
+  static void Put16(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+  }
+
+  Bytes image_;
+  int count_ = 0;
+};
+
+}  // namespace zumtal::testing

@@ -1,0 +1,43 @@
+// Runs a reader in-process on bytes built in the test.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/run_failure.h"
+#include "readers/names.h"
+#include "readers/readers.h"
+#include "support/builders.h"
+
+namespace zumtal::testing {
+
+struct ReaderResult {
+  std::string output;
+  int status = 0;  // 0, or the status of the run-ending failure
+};
+
+using Reader = void (*)(InputFile&, ReportWriter&, std::string_view);
+
+inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, bool longMode = false) {
+  Output out;
+  ReportWriter reports(out, longMode);
+  InputFile in(std::move(bytes));
+  ReaderResult result;
+  try {
+    reader(in, reports, fileName);
+  } catch (const RunFailure& failure) {
+    result.status = failure.Code();
+  }
+  result.output = out.Text();
+  return result;
+}
+
+// The CSV line of one report, as the report layout writes it.
+inline std::string CsvLine(std::string_view pc, std::string_view image, std::string_view entry, long load,
+                           long size, long crc, std::string_view imageHex, std::string_view entryHex) {
+  return "\"" + std::string(pc) + "\",\"" + std::string(image) + "\",\"" + std::string(entry) + "\"," +
+         std::to_string(load) + "," + std::to_string(size) + "," + std::to_string(crc) + ",\"" +
+         std::string(imageHex) + "\",\"" + std::string(entryHex) + "\"\r\n";
+}
+
+}  // namespace zumtal::testing

@@ -1,0 +1,130 @@
+// Runs the built program in a directory of its own and captures what it
+// writes, with a time limit so that a hang fails the test instead of CI.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace zumtal::testing {
+
+enum class Stdout { kPipe, kDevFull, kClosed, kPipeClosedEarly };
+
+struct RunResult {
+  std::string output;
+  int status = -1;  // exit status; 1000 + signal when killed
+  bool timedOut = false;
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zumtal-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    std::filesystem::create_directories((path_ / name).parent_path());
+    std::ofstream(path_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                        static_cast<std::streamsize>(bytes.size()));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                            Stdout mode = Stdout::kPipe, int seconds = 30) {
+  int fds[2] = {-1, -1};
+  if (pipe(fds) != 0) {
+    return {};
+  }
+  std::vector<std::string> argvStorage{ZUMTAL_BINARY};
+  argvStorage.insert(argvStorage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : argvStorage) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) {
+      _exit(127);
+    }
+    close(fds[0]);
+    if (mode == Stdout::kDevFull) {
+      const int full = open("/dev/full", O_WRONLY);
+      dup2(full, 1);
+    } else if (mode == Stdout::kClosed) {
+      close(1);
+    } else {
+      if (mode == Stdout::kPipeClosedEarly) {
+        // Wait until the reading end is gone before writing anything.
+        pollfd writer{fds[1], POLLOUT, 0};
+        while (poll(&writer, 1, 10000) >= 0 && (writer.revents & POLLERR) == 0) {
+        }
+      }
+      dup2(fds[1], 1);
+    }
+    close(fds[1]);
+    signal(SIGPIPE, SIG_DFL);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  if (mode == Stdout::kPipeClosedEarly) {
+    close(fds[0]);
+    fds[0] = -1;
+  }
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (fds[0] >= 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd poller{fds[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&poller, 1, static_cast<int>(left.count())) == 0) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    char buffer[65536];
+    const ssize_t count = read(fds[0], buffer, sizeof buffer);
+    if (count <= 0) {
+      break;
+    }
+    result.output.append(buffer, static_cast<std::size_t>(count));
+  }
+  if (fds[0] >= 0) {
+    close(fds[0]);
+  }
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, result.timedOut ? 0 : WNOHANG);
+    if (done == pid) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timedOut = true;
+      kill(pid, SIGKILL);
+    } else {
+      usleep(1000);
+    }
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  return result;
+}
+
+}  // namespace zumtal::testing
