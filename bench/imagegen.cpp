@@ -1,5 +1,6 @@
 // Writes C64 container files made by the project's own builders:
 //   imagegen examples DIR           a few small example files
+//   imagegen seeds DIR              seed inputs for the fuzzers
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
 // Everything is deterministic: the same arguments give the same bytes.
 #include <cstdio>
@@ -55,6 +56,34 @@ void Examples(const std::filesystem::path& dir) {
   Save(dir / "demo.t64", tape.bytes());
 }
 
+// Small, varied seeds for the fuzzers: sound files and the usual damage.
+void Seeds(const std::filesystem::path& dir) {
+  Random random{777};
+  for (int i = 0; i < 8; ++i) {
+    Save(dir / ("seed" + std::to_string(i) + ".prg"), Program(0x0801, static_cast<std::size_t>(i * i * 37), random.Next()));
+    T64Builder tape("SEED TAPE", i + 1);
+    for (int e = 0; e <= i; ++e) {
+      tape.AddProgram("ENTRY", Program(0x0801, static_cast<std::size_t>(random.Between(0, 900)), random.Next()));
+    }
+    if (i == 5) {
+      tape.PutEntry(2, 0x1000, 0x0FFF, 0x12345, "WRAPPED");
+    }
+    Save(dir / ("seed" + std::to_string(i) + ".t64"), tape.bytes());
+    D64Builder disk(i % 3 == 0 ? 40 : 35, i % 2 == 1);
+    for (int f = 0; f < i * 3; ++f) {
+      disk.AddProgram("FILE", Program(0x0801, static_cast<std::size_t>(random.Between(0, 3000)), random.Next()),
+                      random.Between(1, 10), f % 4 == 3 ? 129 : 130);
+    }
+    if (i == 6) {
+      disk.Link({18, 1}, {18, 1});
+    }
+    if (i == 7) {
+      disk.bytes().resize(91900);
+    }
+    Save(dir / ("seed" + std::to_string(i) + ".d64"), disk.bytes());
+  }
+}
+
 std::string Name(const char* stem, int number) {
   char name[32];
   std::snprintf(name, sizeof name, "%s%05d", stem, number);
@@ -105,11 +134,16 @@ int main(int argc, char** argv) {
     Examples(argv[2]);
     return 0;
   }
+  if (argc == 3 && mode == "seeds") {
+    std::filesystem::create_directories(argv[2]);
+    Seeds(argv[2]);
+    return 0;
+  }
   if (argc == 4 && mode == "collection") {
     std::filesystem::create_directories(argv[2]);
     Collection(argv[2], std::atoi(argv[3]));
     return 0;
   }
-  std::fprintf(stderr, "usage: imagegen examples DIR | imagegen collection DIR SCALE\n");
+  std::fprintf(stderr, "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE\n");
   return 2;
 }

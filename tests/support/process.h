@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ struct RunResult {
   std::string output;
   int status = -1;  // exit status; 1000 + signal when killed
   bool timedOut = false;
+  long maxRssKb = 0;  // peak resident memory of the run
 };
 
 class TempDir {
@@ -111,8 +113,9 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
     close(fds[0]);
   }
   int status = 0;
+  rusage usage{};
   for (;;) {
-    const pid_t done = waitpid(pid, &status, result.timedOut ? 0 : WNOHANG);
+    const pid_t done = wait4(pid, &status, result.timedOut ? 0 : WNOHANG, &usage);
     if (done == pid) {
       break;
     }
@@ -123,6 +126,7 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
       usleep(1000);
     }
   }
+  result.maxRssKb = usage.ru_maxrss;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
   return result;
 }
