@@ -40,12 +40,15 @@ fuzz:
 bench: build
 	bench/run.sh $(BUILD)
 
+# The manifest is copied aside: packaging rewrites CMake's own.
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+	cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
 
 uninstall:
-	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	xargs -r -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	while IFS= read -r file || [ -n "$$file" ]; do rm -f -- "$(DESTDIR)$$file"; done < $(BUILD)/installed-files.txt
+	rm -f $(BUILD)/installed-files.txt
 
 package: build
 	cd $(BUILD) && cpack -G DEB
