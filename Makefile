@@ -7,7 +7,7 @@ JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
 
-.PHONY: all build demo check asan fuzz bench install uninstall package windows clean
+.PHONY: all build demo check asan fuzz bench install uninstall package windows windows-check windows-zip clean
 
 all: build
 
@@ -50,12 +50,25 @@ uninstall:
 	while IFS= read -r file || [ -n "$$file" ]; do rm -f -- "$(DESTDIR)$$file"; done < $(BUILD)/installed-files.txt
 	rm -f $(BUILD)/installed-files.txt
 
+VERSION := $(shell sed -n 's/^project.zumtal VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+# The .deb, and the Windows zip too where the Windows build exists.
 package: build
 	cd $(BUILD) && cpack -G DEB
+	if [ -f build-windows/zumtal.exe ]; then $(MAKE) windows-zip; fi
 
 windows:
 	cmake -S . -B build-windows $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-windows -j $(JOBS)
+
+# zumtal.exe under Wine: its unit tests, and the same output as the Linux build.
+windows-check: windows build
+	tests/windows_e2e.sh $(BUILD) build-windows
+
+# zumtal.exe with the manual as plain text with CR LF line ends.
+windows-zip: windows
+	groff -man -Tascii -P-cbou doc/zumtal.1 | sed 's/$$/\r/' > build-windows/zumtal.txt
+	cd build-windows && cmake -E tar cf zumtal-$(VERSION)-win32.zip --format=zip zumtal.exe zumtal.txt
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-windows

@@ -19,7 +19,7 @@ void Save(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
-    std::fprintf(stderr, "imagegen: cannot write %s\n", path.c_str());
+    std::fprintf(stderr, "imagegen: cannot write %s\n", path.string().c_str());
     std::exit(1);
   }
 }

@@ -9,7 +9,7 @@ using namespace testing;
 
 const std::string kBlankHex = ToHex(PaddedName("BLANK"));
 
-std::string Line(std::string_view name, long load, long size, long crc) {
+std::string Line(std::string_view name, std::int64_t load, std::int64_t size, std::int64_t crc) {
   return CsvLine("d.d64", "BLANK           ", ToPrintable(PaddedName(name)), load, size, crc, kBlankHex,
                  ToHex(PaddedName(name)));
 }
@@ -46,7 +46,7 @@ TEST(D64Reader, LastSectorLinks) {
   const struct {
     const char* what;
     std::vector<D64Builder::Sector> links;  // one per sector of the chain
-    long size;
+    std::int64_t size;
   } cases[] = {
       {"one full sector", {{0, 255}}, 252},
       {"one sector, load address only", {{0, 3}}, 0},

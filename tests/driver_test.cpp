@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "driver/command_line.h"
 #include "driver/dir_search.h"
 #include "driver/run.h"
 #include "driver/run_failure.h"
@@ -42,6 +43,25 @@ TEST(Driver, ExtensionKeyIsLastFourBytesUpperCased) {
                {"x.d64 ", "D64 "}, {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
   for (const auto& c : cases) {
     EXPECT_EQ(ExtensionKey(c.name), c.key);
+  }
+}
+
+TEST(Driver, SplitCommandLine) {
+  using Args = std::vector<std::string>;
+  const struct {
+    const char* line;
+    Args args;
+  } cases[] = {
+      {"zumtal", {"zumtal"}},
+      {"\"C:\\Program Files\\zumtal.exe\" -l *.d64", {"C:\\Program Files\\zumtal.exe", "-l", "*.d64"}},
+      {"z  a\tb\x01" "c\x7F", {"z", "a", "b", "c"}},
+      {"z \"Game (1985).prg\" 'it''s.t64'", {"z", "Game (1985).prg", "its.t64"}},
+      {"z 'say \"hi\"' \"it's\"", {"z", "say \"hi\"", "it's"}},
+      {"z \"\" '' a\"\"b", {"z", "ab"}},
+      {"z \" \" \"open", {"z", " ", "open"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
   }
 }
 

@@ -9,7 +9,7 @@ using namespace testing;
 
 const std::string kTape = "DEMO TAPE NUMBER ONE 01";
 
-std::string Line(std::string_view entry, long load, long size, long crc, std::string_view tape = kTape) {
+std::string Line(std::string_view entry, std::int64_t load, std::int64_t size, std::int64_t crc, std::string_view tape = kTape) {
   return CsvLine("t.t64", tape, entry, load, size, crc, ToHex(tape), ToHex(entry));
 }
 
@@ -31,7 +31,7 @@ TEST(T64Reader, EntryFieldsAsTheyStand) {
     const char* what;
     std::uint16_t start, end;
     std::string name;
-    long size;
+    std::int64_t size;
   } cases[] = {
       {"equal addresses", 2049, 2049, "SAME", 0},
       {"reversed addresses wrap", 2049, 2048, "BACK", 65535},

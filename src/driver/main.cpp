@@ -1,6 +1,11 @@
-#include <new>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "driver/command_line.h"
+#endif
 
 #include "driver/run.h"
 #include "driver/run_failure.h"
@@ -10,7 +15,15 @@ int main(int argc, char** argv) {
   using namespace zumtal;
   Output out(OpenStandardOutput());
   try {
+#ifdef _WIN32
+    // The program splits its own command line, and skips its own path.
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> args = SplitCommandLine(GetCommandLineA());
+    args.erase(args.begin(), args.begin() + (args.empty() ? 0 : 1));
+#else
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+#endif
     const int status = Run(args, out);
     out.Flush();
     return status;

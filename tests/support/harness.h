@@ -33,8 +33,8 @@ inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileN
 }
 
 // The CSV line of one report, as the report layout writes it.
-inline std::string CsvLine(std::string_view pc, std::string_view image, std::string_view entry, long load,
-                           long size, long crc, std::string_view imageHex, std::string_view entryHex) {
+inline std::string CsvLine(std::string_view pc, std::string_view image, std::string_view entry, std::int64_t load,
+                           std::int64_t size, std::int64_t crc, std::string_view imageHex, std::string_view entryHex) {
   return "\"" + std::string(pc) + "\",\"" + std::string(image) + "\",\"" + std::string(entry) + "\"," +
          std::to_string(load) + "," + std::to_string(size) + "," + std::to_string(crc) + ",\"" +
          std::string(imageHex) + "\",\"" + std::string(entryHex) + "\"\r\n";

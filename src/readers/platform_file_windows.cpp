@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "readers/platform_file.h"
+
+namespace zumtal {
+
+namespace {
+HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
+}  // namespace
+
+bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  LARGE_INTEGER size{};
+  // Devices and pipes are not files to catalogue.
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+    CloseHandle(file);
+    return false;
+  }
+  handle.value = reinterpret_cast<std::intptr_t>(file);
+  length = static_cast<std::uint64_t>(size.QuadPart);
+  return true;
+}
+
+std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  if (SetFilePointer(ToHandle(handle), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    return -1;
+  }
+  DWORD count = 0;
+  if (!ReadFile(ToHandle(handle), buffer, static_cast<DWORD>(size), &count, nullptr)) {
+    return -1;
+  }
+  return count;
+}
+
+int CloseFile(FileHandle handle) { return CloseHandle(ToHandle(handle)) ? 0 : static_cast<int>(GetLastError()); }
+
+}  // namespace zumtal
