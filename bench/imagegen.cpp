@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/builders.h"
+#include "builders.h"
 
 using namespace zumtal::testing;
 

@@ -183,23 +183,5 @@ TEST(D64Reader, DamagedImages) {
   }
 }
 
-TEST(D64Reader, DirectoryLoopAcrossSectorsReportsEachEntryOnce) {
-  D64Builder disk;
-  const Bytes program = Program(2049, 10);
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(disk.AddProgram("P" + std::to_string(i), program));
-  }
-  disk.Link({18, 2}, {18, 1});
-  const auto output = RunReader(ReadD64, disk.bytes(), "d.d64").output;
-  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 12);
-}
-
-TEST(D64Reader, SizeWrapsAt65536) {
-  D64Builder disk(40);
-  const Bytes program = Program(2049, 70000);
-  ASSERT_TRUE(disk.AddProgram("BIG", program));
-  EXPECT_EQ(RunReader(ReadD64, disk.bytes(), "d.d64").output, Line("BIG", 2049, 70000 - 65536, Sum(program, 2)));
-}
-
 }  // namespace
 }  // namespace zumtal

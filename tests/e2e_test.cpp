@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <regex>
 
-#include "support/builders.h"
+#include "support/harness.h"
 #include "support/process.h"
 
 namespace zumtal {
@@ -48,26 +50,11 @@ const std::string kFooter =
     "software that we have not on the website.\r\n";
 
 std::string Prg(const std::string& name, const std::string& entry, const std::string& data) {
-  std::uint32_t sum = 0;
-  for (const char c : data) {
-    sum += static_cast<std::uint8_t>(c);
-  }
-  std::string hexName;
-  for (const char c : name) {
-    static const char* digits = "0123456789ABCDEF";
-    hexName += digits[static_cast<std::uint8_t>(c) >> 4];
-    hexName += digits[c & 0xF];
-  }
-  return "\"" + name + "\",\"" + name + "\",\"" + entry + "\",2049," + std::to_string(data.size()) + "," +
-         std::to_string(sum) + ",\"" + hexName + "\",\"" + hexName.substr(0, hexName.size() - 8) + "\"\r\n";
+  return CsvLine(name, name, entry, 2049, static_cast<std::int64_t>(data.size()), Sum(ToBytes(data)), ToHex(name),
+                 ToHex(entry));
 }
 
-Bytes PrgFile(const std::string& data) {
-  Bytes bytes(2 + data.size(), 1);
-  bytes[1] = 8;
-  std::copy(data.begin(), data.end(), bytes.begin() + 2);
-  return bytes;
-}
+Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
 
 // A directory with a few ordinary and a few awkward entries.
 struct Collection : TempDir {
@@ -147,6 +134,97 @@ TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
   for (const auto& c : cases) {
     EXPECT_EQ(RunProgram(dir.path(), {"a.prg"}, c.mode).status, c.status);
   }
+}
+
+// Hostile files and surroundings: every run ends in time with the expected
+// status, and every line before the end is whole.
+const std::string kFailure = "Runtime error 100 at 0x";
+
+D64Builder SoundDisk() {
+  D64Builder disk;
+  // Enough to reach past the directory track, so that cuts fall in chains.
+  for (int i = 0; i < 12; ++i) {
+    disk.AddProgram("PROGRAM " + std::to_string(i), Program(0x0801, 13000, 99u + static_cast<std::uint32_t>(i)));
+  }
+  return disk;
+}
+
+TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
+  const TempDir dir;
+  mkfifo((dir.path() / "x.d64").c_str(), 0600);
+  std::filesystem::create_directory(dir.path() / "x.t64");
+  std::filesystem::create_symlink("gone", dir.path() / "y.prg");
+
+  D64Builder directoryLoop = SoundDisk();
+  directoryLoop.Link({18, 2}, {18, 1});
+  dir.Write("dirloop.d64", directoryLoop.bytes());
+  D64Builder chainLoop;
+  chainLoop.AddProgram("LOOP", Program(0x0801, 3000));
+  chainLoop.Link({1, 10}, {1, 0});
+  dir.Write("chainloop.d64", chainLoop.bytes());
+  T64Builder tape("HUGE COUNT", 1);
+  tape.SetCount(65535);
+  tape.bytes().resize(100);
+  dir.Write("count.t64", tape.bytes());
+
+    const struct {
+    std::vector<std::string> args;
+    std::string start;  // what the output begins with
+    int status;
+  } cases[] = {
+      {{"x.d64", "x.t64", "y.prg"}, "\r\ny.prg file open error. Skipped...\r\n" + kFooter, 0},
+      {{"chainloop.d64"}, "\r\n.D64\r\n" + kFailure, 100},
+      {{"count.t64"}, "\r\n.T64\r\n\"count.t64\",\"HUGE COUNT             \",\"" + std::string(16, '\0') + "\",0,0,0,", 100},
+  };
+  for (const auto& c : cases) {
+    const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 10);
+    EXPECT_FALSE(result.timedOut) << c.args.front();
+    EXPECT_EQ(result.status, c.status) << c.args.front();
+    EXPECT_EQ(result.output.substr(0, c.start.size()), c.start) << c.args.front();
+  }
+  // The looping directory reports each of its twelve programs once.
+  const auto loop = RunProgram(dir.path(), {"dirloop.d64"}, Stdout::kPipe, 10);
+  EXPECT_EQ(loop.status, 0);
+  EXPECT_EQ(std::count(loop.output.begin(), loop.output.end(), '\n'), 2 + 12 + 6);
+}
+
+TEST(Hostile, CutDiskImageKeepsWholeReportsBeforeTheCut) {
+  const TempDir dir;
+  D64Builder disk = SoundDisk();
+  dir.Write("cut.d64", disk.bytes());
+  const auto whole = RunProgram(dir.path(), {"cut.d64"});
+  ASSERT_EQ(whole.status, 0);
+  ASSERT_EQ(std::count(whole.output.begin(), whole.output.end(), '\n'), 2 + 12 + 6);
+  const std::string reports = whole.output.substr(0, whole.output.find("----"));
+  for (std::size_t length = 0; length < disk.bytes().size(); length += 9973) {
+    Bytes cut = disk.bytes();
+    cut.resize(length);
+    dir.Write("cut.d64", cut);
+    const auto result = RunProgram(dir.path(), {"cut.d64"});
+    const std::size_t failure = result.output.find(kFailure);
+    if (failure == std::string::npos) {  // the cut spared everything read
+      EXPECT_EQ(result.output, whole.output) << length;
+      continue;
+    }
+    EXPECT_EQ(result.status, 100) << length;
+    // Before the failure: a whole-line prefix of the uncut image's reports.
+    const std::string before = result.output.substr(0, failure);
+    EXPECT_EQ(before, reports.substr(0, before.size())) << length;
+    EXPECT_TRUE(before.ends_with("\r\n")) << length;
+  }
+}
+
+TEST(Hostile, HugeSparseProgramIsSummedInBoundedMemory) {
+  const TempDir dir;
+  const auto path = dir.path() / "huge.prg";
+  dir.Write("huge.prg", {1, 8, 5});
+  std::filesystem::resize_file(path, 2ull << 30);
+  const auto result = RunProgram(dir.path(), {"huge.prg"}, Stdout::kPipe, 60);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.output.find("\",2049,65534,5,\""), std::string::npos);
+#ifndef ZUMTAL_SANITIZED
+  EXPECT_LT(result.maxRssKb, 8 * 1024);
+#endif
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include "driver/run_failure.h"
 #include "readers/input_file.h"
 #include "readers/names.h"
-#include "support/builders.h"
+#include "builders.h"
 
 namespace zumtal {
 namespace {

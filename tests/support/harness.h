@@ -7,7 +7,7 @@
 #include "driver/run_failure.h"
 #include "readers/names.h"
 #include "readers/readers.h"
-#include "support/builders.h"
+#include "builders.h"
 
 namespace zumtal::testing {
 

@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +49,7 @@ class TempDir {
 };
 
 inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                            Stdout mode = Stdout::kPipe, int seconds = 30) {
+                            Stdout mode = Stdout::kPipe, unsigned seconds = 30) {
   int fds[2] = {-1, -1};
   if (pipe(fds) != 0) {
     return {};
@@ -64,27 +63,27 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) {
-      _exit(127);
-    }
     close(fds[0]);
+    if (mode == Stdout::kPipeClosedEarly) {
+      // Write nothing before the reading end is gone.
+      pollfd writer{fds[1], POLLOUT, 0};
+      while (poll(&writer, 1, 10000) >= 0 && (writer.revents & POLLERR) == 0) {
+      }
+    }
     if (mode == Stdout::kDevFull) {
-      const int full = open("/dev/full", O_WRONLY);
-      dup2(full, 1);
+      dup2(open("/dev/full", O_WRONLY), 1);
     } else if (mode == Stdout::kClosed) {
       close(1);
     } else {
-      if (mode == Stdout::kPipeClosedEarly) {
-        // Wait until the reading end is gone before writing anything.
-        pollfd writer{fds[1], POLLOUT, 0};
-        while (poll(&writer, 1, 10000) >= 0 && (writer.revents & POLLERR) == 0) {
-        }
-      }
       dup2(fds[1], 1);
     }
     close(fds[1]);
     signal(SIGPIPE, SIG_DFL);
-    execv(argv[0], argv.data());
+    // The time limit survives exec: a hung run dies of SIGALRM.
+    alarm(seconds);
+    if (chdir(dir.c_str()) == 0) {
+      execv(argv[0], argv.data());
+    }
     _exit(127);
   }
   close(fds[1]);
@@ -93,20 +92,9 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
     fds[0] = -1;
   }
   RunResult result;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (fds[0] >= 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd poller{fds[0], POLLIN, 0};
-    if (left.count() <= 0 || poll(&poller, 1, static_cast<int>(left.count())) == 0) {
-      result.timedOut = true;
-      kill(pid, SIGKILL);
-      break;
-    }
-    char buffer[65536];
-    const ssize_t count = read(fds[0], buffer, sizeof buffer);
-    if (count <= 0) {
-      break;
-    }
+  char buffer[65536];
+  ssize_t count = 0;
+  while (fds[0] >= 0 && (count = read(fds[0], buffer, sizeof buffer)) > 0) {
     result.output.append(buffer, static_cast<std::size_t>(count));
   }
   if (fds[0] >= 0) {
@@ -114,19 +102,9 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
   }
   int status = 0;
   rusage usage{};
-  for (;;) {
-    const pid_t done = wait4(pid, &status, result.timedOut ? 0 : WNOHANG, &usage);
-    if (done == pid) {
-      break;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      result.timedOut = true;
-      kill(pid, SIGKILL);
-    } else {
-      usleep(1000);
-    }
-  }
+  wait4(pid, &status, 0, &usage);
   result.maxRssKb = usage.ru_maxrss;
+  result.timedOut = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
   return result;
 }

@@ -1,5 +1,5 @@
-// Builders of C64 container images in memory, for tests, fuzz seeds and the
-// benchmark's synthetic collection.
+// Builders of C64 container images in memory: the benchmark's synthetic
+// collection, the examples, the fuzzers' seeds and the tests' images.
 #pragma once
 
 #include <cstdint>
