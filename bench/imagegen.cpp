@@ -91,10 +91,13 @@ std::string Name(const char* stem, int number) {
 }
 
 // D64 images, T64 archives and PRG files in the proportions of a real
-// collection; SCALE 1 gives 2,000 + 500 + 2,000 files.
+// collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
-  for (int i = 0; i < 2000 * scale; ++i) {
+  const int disks = scale == 0 ? 200 : 2000 * scale;
+  const int tapes = disks / 4;
+  const int programs = disks;
+  for (int i = 0; i < disks; ++i) {
     D64Builder disk(i % 2 == 0 ? 35 : 40, i % 4 < 2);
     disk.SetDiskName(Name("DISK ", i));
     const int files = random.Between(5, 40);
@@ -109,7 +112,7 @@ void Collection(const std::filesystem::path& dir, int scale) {
     }
     Save(dir / (Name("disk", i) + ".d64"), disk.bytes());
   }
-  for (int i = 0; i < 500 * scale; ++i) {
+  for (int i = 0; i < tapes; ++i) {
     const int entries = random.Between(1, 30);
     T64Builder tape(Name("TAPE ", i), entries);
     const bool large = i % 5 == 0;
@@ -119,7 +122,7 @@ void Collection(const std::filesystem::path& dir, int scale) {
     }
     Save(dir / (Name("tape", i) + ".t64"), tape.bytes());
   }
-  for (int i = 0; i < 2000 * scale; ++i) {
+  for (int i = 0; i < programs; ++i) {
     Save(dir / (Name("prog", i) + ".prg"),
          Program(0x0801, static_cast<std::size_t>(random.Between(1024, 50 * 1024)), random.Next()));
   }

@@ -21,15 +21,7 @@ collection="$root/collection-$scale"
 if [ ! -f "$collection/.complete" ]; then
   echo "generating $collection ..."
   rm -rf "$collection"
-  if [ "$scale" = 0 ]; then
-    "$imagegen" collection "$collection.full" 1
-    mkdir -p "$collection"
-    (cd "$collection.full" && ls | awk 'NR % 10 == 0' | xargs -I{} mv {} "$collection"/)
-    rm -rf "$collection.full"
-    runs=1
-  else
-    "$imagegen" collection "$collection" "$scale"
-  fi
+  "$imagegen" collection "$collection" "$scale"
   touch "$collection/.complete"
 fi
 [ "$scale" = 0 ] && runs=1
