@@ -2,8 +2,8 @@
 // collection, the examples, the fuzzers' seeds and the tests' images.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -153,7 +153,8 @@ class T64Builder {
  public:
   // A header for `capacity` entries, with the used count set as entries are
   // added; the tape name is padded with blanks to 24 bytes.
-  explicit T64Builder(std::string_view tapeName, int capacity = 30) : image_(64 + 32 * static_cast<std::size_t>(capacity), 0) {
+  explicit T64Builder(std::string_view tapeName, int capacity = 30)
+      : image_(64 + 32 * static_cast<std::size_t>(capacity), 0) {
     std::memcpy(image_.data(), "C64S tape image file", 20);
     image_[32] = 0x00;
     image_[33] = 0x01;

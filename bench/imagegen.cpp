@@ -60,7 +60,8 @@ void Examples(const std::filesystem::path& dir) {
 void Seeds(const std::filesystem::path& dir) {
   Random random{777};
   for (int i = 0; i < 8; ++i) {
-    Save(dir / ("seed" + std::to_string(i) + ".prg"), Program(0x0801, static_cast<std::size_t>(i * i * 37), random.Next()));
+    Save(dir / ("seed" + std::to_string(i) + ".prg"),
+         Program(0x0801, static_cast<std::size_t>(i * i * 37), random.Next()));
     T64Builder tape("SEED TAPE", i + 1);
     for (int e = 0; e <= i; ++e) {
       tape.AddProgram("ENTRY", Program(0x0801, static_cast<std::size_t>(random.Between(0, 900)), random.Next()));

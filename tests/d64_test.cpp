@@ -152,18 +152,61 @@ TEST(D64Reader, DamagedImages) {
       {"cut before disk name ends", nullptr, 91551, "", 100},
       {"cut inside entry 7 of the first directory sector", nullptr, 91892, both, 100},
       {"cut after first directory sector", nullptr, 91904, both, 0},
-      {"chain into track 36 of a 35-track image", [](D64Builder& d) { d.Link({1, 1}, {36, 0}); }, 0, good, 100},
-      {"chain into track 41", [](D64Builder& d) { d.Link({1, 1}, {41, 0}); }, 0, good, 100},
-      {"sector number past the end of track 35", [](D64Builder& d) { d.Link({1, 1}, {35, 17}); }, 0, good, 100},
-      {"first track above 40", [](D64Builder& d) { d.PutEntry({18, 1}, 1, 130, {41, 0}, "VICTIM"); }, 0, good, 100},
-      {"chain that loops", [](D64Builder& d) { d.Link({1, 1}, {1, 1}); }, 0, good, 100},
+      {"chain into track 36 of a 35-track image",
+       [](D64Builder& d) {
+         d.Link({1, 1}, {36, 0});
+       },
+       0, good, 100},
+      {"chain into track 41",
+       [](D64Builder& d) {
+         d.Link({1, 1}, {41, 0});
+       },
+       0, good, 100},
+      {"sector number past the end of track 35",
+       [](D64Builder& d) {
+         d.Link({1, 1}, {35, 17});
+       },
+       0, good, 100},
+      {"first track above 40",
+       [](D64Builder& d) {
+         d.PutEntry({18, 1}, 1, 130, {41, 0}, "VICTIM");
+       },
+       0, good, 100},
+      {"chain that loops",
+       [](D64Builder& d) {
+         d.Link({1, 1}, {1, 1});
+       },
+       0, good, 100},
       {"chain that loops back through another name",
-       [](D64Builder& d) { d.Link({1, 1}, {2, 0}), d.Link({2, 0}, {1, 21}); }, 0, good, 100},
-      {"first track 0 is passed over", [](D64Builder& d) { d.PutEntry({18, 1}, 1, 130, {0, 7}, "VICTIM"); }, 0, good, 0},
-      {"directory link to track 0, sector 0", [](D64Builder& d) { d.Link({18, 1}, {0, 0}); }, 0, both, 0},
-      {"directory loops on itself", [](D64Builder& d) { d.Link({18, 1}, {18, 1}); }, 0, both, 0},
-      {"directory loops through another name of 18/1", [](D64Builder& d) { d.Link({18, 1}, {17, 22}); }, 0, both, 0},
-      {"directory links to track 41", [](D64Builder& d) { d.Link({18, 1}, {41, 0}); }, 0, both, 100},
+       [](D64Builder& d) {
+         d.Link({1, 1}, {2, 0}), d.Link({2, 0}, {1, 21});
+       },
+       0, good, 100},
+      {"first track 0 is passed over",
+       [](D64Builder& d) {
+         d.PutEntry({18, 1}, 1, 130, {0, 7}, "VICTIM");
+       },
+       0, good, 0},
+      {"directory link to track 0, sector 0",
+       [](D64Builder& d) {
+         d.Link({18, 1}, {0, 0});
+       },
+       0, both, 0},
+      {"directory loops on itself",
+       [](D64Builder& d) {
+         d.Link({18, 1}, {18, 1});
+       },
+       0, both, 0},
+      {"directory loops through another name of 18/1",
+       [](D64Builder& d) {
+         d.Link({18, 1}, {17, 22});
+       },
+       0, both, 0},
+      {"directory links to track 41",
+       [](D64Builder& d) {
+         d.Link({18, 1}, {41, 0});
+       },
+       0, both, 100},
   };
   for (const auto& c : cases) {
     D64Builder disk;

@@ -39,8 +39,8 @@ TEST(Driver, ExtensionKeyIsLastFourBytesUpperCased) {
   const struct {
     const char* name;
     const char* key;
-  } cases[] = {{"game.prg", ".PRG"}, {"Game.Prg", ".PRG"}, {"ab", "AB"}, {"a.b", "A.B"},
-               {"x.d64 ", "D64 "}, {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
+  } cases[] = {{"game.prg", ".PRG"}, {"Game.Prg", ".PRG"},  {"ab", "AB"},          {"a.b", "A.B"},
+               {"x.d64 ", "D64 "},   {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
   for (const auto& c : cases) {
     EXPECT_EQ(ExtensionKey(c.name), c.key);
   }
@@ -54,7 +54,9 @@ TEST(Driver, SplitCommandLine) {
   } cases[] = {
       {"zumtal", {"zumtal"}},
       {"\"C:\\Program Files\\zumtal.exe\" -l *.d64", {"C:\\Program Files\\zumtal.exe", "-l", "*.d64"}},
-      {"z  a\tb\x01" "c\x7F", {"z", "a", "b", "c"}},
+      {"z  a\tb\x01"
+       "c\x7F",
+       {"z", "a", "b", "c"}},
       {"z \"Game (1985).prg\" 'it''s.t64'", {"z", "Game (1985).prg", "its.t64"}},
       {"z 'say \"hi\"' \"it's\"", {"z", "say \"hi\"", "it's"}},
       {"z \"\" '' a\"\"b", {"z", "ab"}},

@@ -1,11 +1,11 @@
 // The built program, run in a directory of its own: whole output and status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
 #include <unistd.h>
 
 #include <regex>
 
+#include "driver/run.h"
 #include "support/harness.h"
 #include "support/process.h"
 
@@ -88,13 +88,15 @@ TEST(EndToEnd, WholeOutputAndStatus) {
       {{"-L", "x", "-l"}, "\r\n" + kFooter},
       {{"ab", "readme.txt", "stderr.txt", "STDERR.TXT"},
        "\r\nAB\r\n!Error: ab is not C64 file.\r\n.TXT\r\n!Error: readme.txt is not C64 file.\r\n.TXT\r\n"
-       "!Error: stderr.txt is not C64 file.\r\n" + kFooter},
+       "!Error: stderr.txt is not C64 file.\r\n" +
+           kFooter},
       {{"a.prg", "a.prg", "nothing*", "b.PRG"},
        "\r\n.PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\n" +
            Prg("b.PRG", "b", "xyz") + kFooter},
       {{"-l", "b.PRG"},
        "\r\n.PRG\r\nDos filename :  b.PRG\r\nImage name   :v b.PRG\r\nFilename     :v b\r\n"
-       "Load address :% 2049\r\nSize         :% 3\r\nRawcrc       :% 363\r\n" + kFooter},
+       "Load address :% 2049\r\nSize         :% 3\r\nRawcrc       :% 363\r\n" +
+           kFooter},
       // Directories, FIFOs and hidden names are passed over; a dangling
       // link cannot be opened; a link to a file is that file.
       {{"[a-z]*", "*.prg"},
@@ -123,6 +125,36 @@ TEST(EndToEnd, ReadFailureKeepsEarlierReportsAndEndsRun) {
   ASSERT_EQ(result.output.substr(0, before.size()), before);
   const std::regex failure("Runtime error 100 at 0x([0-9A-F]{8})\r\n  0x\\1\r\n(  0x[0-9A-F]{8}\r\n)+\r\n");
   EXPECT_TRUE(std::regex_match(result.output.substr(before.size()), failure)) << result.output;
+}
+
+// Files larger than the read window, read from disk, give what the same
+// bytes give in memory: the window moves right, and a tape's directory and
+// data far apart are both found.
+TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
+  T64Builder tape("BIG TAPE", 40);
+  for (int i = 0; i < 40; ++i) {
+    tape.AddProgram("E" + std::to_string(i), Program(2049, 30000, static_cast<std::uint32_t>(i)));
+  }
+  D64Builder disk(40, true);
+  for (int i = 0; disk.AddProgram("P" + std::to_string(i), Program(2049, 9000, static_cast<std::uint32_t>(i)), 3);
+       ++i) {
+  }
+  const struct {
+    const char* name;
+    Bytes bytes;
+    Reader reader;
+  } cases[] = {{"big.t64", tape.bytes(), ReadT64},
+               {"full.d64", disk.bytes(), ReadD64},
+               {"big.prg", Program(2049, 700000, 5), ReadPrg}};
+  const TempDir dir;
+  for (const auto& c : cases) {
+    dir.Write(c.name, c.bytes);
+    const auto result = RunProgram(dir.path(), {c.name});
+    EXPECT_EQ(result.status, 0) << c.name;
+    EXPECT_EQ(result.output,
+              "\r\n" + ExtensionKey(c.name) + "\r\n" + RunReader(c.reader, c.bytes, c.name).output + kFooter)
+        << c.name;
+  }
 }
 
 TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
@@ -167,14 +199,16 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   tape.bytes().resize(100);
   dir.Write("count.t64", tape.bytes());
 
-    const struct {
+  const struct {
     std::vector<std::string> args;
     std::string start;  // what the output begins with
     int status;
   } cases[] = {
       {{"x.d64", "x.t64", "y.prg"}, "\r\ny.prg file open error. Skipped...\r\n" + kFooter, 0},
       {{"chainloop.d64"}, "\r\n.D64\r\n" + kFailure, 100},
-      {{"count.t64"}, "\r\n.T64\r\n\"count.t64\",\"HUGE COUNT             \",\"" + std::string(16, '\0') + "\",0,0,0,", 100},
+      {{"count.t64"},
+       "\r\n.T64\r\n\"count.t64\",\"HUGE COUNT             \",\"" + std::string(16, '\0') + "\",0,0,0,",
+       100},
   };
   for (const auto& c : cases) {
     const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 10);

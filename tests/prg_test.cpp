@@ -13,7 +13,8 @@ TEST(PrgReader, ReportsLoadAddressSizeAndSum) {
     Bytes bytes;
     std::string expected;
   } cases[] = {
-      {"GAME.PRG", Bytes{1, 8, 1, 2, 250}, CsvLine("GAME.PRG", "GAME.PRG", "GAME", 2049, 3, 253, "47414D452E505247", "47414D45")},
+      {"GAME.PRG", Bytes{1, 8, 1, 2, 250},
+       CsvLine("GAME.PRG", "GAME.PRG", "GAME", 2049, 3, 253, "47414D452E505247", "47414D45")},
       {"game.prg", Bytes{0, 0}, CsvLine("game.prg", "game.prg", "game", 0, 0, 0, "67616D652E707267", "67616D65")},
       {".prg", Bytes{255, 255, 7}, CsvLine(".prg", ".prg", "", 65535, 1, 7, "2E707267", "")},
       {"a b .prg", Bytes{1, 8}, CsvLine("a b .prg", "a b .prg", "a b ", 2049, 0, 0, "612062202E707267", "61206220")},
@@ -38,8 +39,8 @@ TEST(PrgReader, SizeWrapsButSumCoversEveryByte) {
   // Larger than one read window too.
   const Bytes program(2 + 65536 + 300000, 1);
   const auto result = RunReader(ReadPrg, program, "big.prg");
-  EXPECT_EQ(result.output, CsvLine("big.prg", "big.prg", "big", 257, (65536 + 300000) % 65536, 365536,
-                                   "6269672E707267", "626967"));
+  EXPECT_EQ(result.output,
+            CsvLine("big.prg", "big.prg", "big", 257, (65536 + 300000) % 65536, 365536, "6269672E707267", "626967"));
 }
 
 TEST(PrgReader, TooShortForLoadAddressEndsRunWithoutReport) {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "builders.h"
 #include "driver/run_failure.h"
 #include "readers/input_file.h"
 #include "readers/names.h"
-#include "builders.h"
 
 namespace zumtal {
 namespace {
@@ -23,29 +23,19 @@ int StatusOf(Bytes bytes, Read read) {
   return 0;
 }
 
-TEST(Primitives, ReadWordIsLowByteFirst) {
-  InputFile in(Bytes{1, 8, 255, 255, 0, 1});
-  EXPECT_EQ(in.ReadWord(), 2049);
+TEST(Primitives, ReadsAtThePositionAndSeeksAnywhere) {
+  InputFile in(Bytes{1, 8, 255, 255, 0, 'A', 160, 13, '"', 'z'});
+  EXPECT_EQ(in.ReadWord(), 2049);  // low byte first
   EXPECT_EQ(in.ReadWord(), 65535);
-  EXPECT_EQ(in.ReadWord(), 256);
-}
-
-TEST(Primitives, ReadTextKeepsEveryByte) {
-  InputFile in(Bytes{0, 'A', 160, 13, '"', 'z'});
   EXPECT_EQ(in.ReadText(0), "");
-  EXPECT_EQ(in.ReadText(5), std::string("\0A\xA0\r\"", 5));
+  EXPECT_EQ(in.ReadText(5), std::string("\0A\xA0\r\"", 5));  // every byte as it stands
+  EXPECT_FALSE(in.AtEnd());
+  in.SeekTo(100);  // beyond the end: no failure until a read
+  EXPECT_TRUE(in.AtEnd());
+  EXPECT_EQ(in.FileLength(), 10u);
+  in.SeekTo(9);
   EXPECT_EQ(in.ReadByte(), 'z');
   EXPECT_TRUE(in.AtEnd());
-}
-
-TEST(Primitives, SeekBeyondEndSucceedsAndReadThereFails) {
-  InputFile in(ToBytes("abc"));
-  in.SeekTo(10);
-  EXPECT_TRUE(in.AtEnd());
-  EXPECT_EQ(in.FileLength(), 3u);
-  in.SeekTo(1);
-  EXPECT_FALSE(in.AtEnd());
-  EXPECT_EQ(in.ReadByte(), 'b');
 }
 
 TEST(Primitives, ReadsThatCannotDeliverEndTheRunWith100) {
@@ -56,13 +46,15 @@ TEST(Primitives, ReadsThatCannotDeliverEndTheRunWith100) {
   } cases[] = {
       {"byte of empty file", {}, [](InputFile& in) { in.ReadByte(); }},
       {"word of one byte", {1}, [](InputFile& in) { in.ReadWord(); }},
-      {"text three at two before end", {1, 2, 3, 4},
+      {"text three at two before end",
+       {1, 2, 3, 4},
        [](InputFile& in) {
          in.SeekTo(2);
          in.ReadText(3);
        }},
       {"sum one past the end", {1, 2, 3}, [](InputFile& in) { in.SumBytes(4); }},
-      {"sum after far seek", {1, 2, 3},
+      {"sum after far seek",
+       {1, 2, 3},
        [](InputFile& in) {
          in.SeekTo(0xFFFFFFFFu);
          in.SumBytes(1);

@@ -12,9 +12,7 @@ std::string Write(const EntryReport& report, Container container, bool longMode)
   return out.Text();
 }
 
-EntryReport Game() {
-  return {"GAME.PRG", "GAME.PRG", "GAME", 2049, 100, 1234, "47414D452E505247", "47414D45"};
-}
+EntryReport Game() { return {"GAME.PRG", "GAME.PRG", "GAME", 2049, 100, 1234, "47414D452E505247", "47414D45"}; }
 
 TEST(EntryReport, CsvLinesOfEachContainer) {
   const EntryReport t64{"demo.t64",

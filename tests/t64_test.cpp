@@ -9,7 +9,8 @@ using namespace testing;
 
 const std::string kTape = "DEMO TAPE NUMBER ONE 01";
 
-std::string Line(std::string_view entry, std::int64_t load, std::int64_t size, std::int64_t crc, std::string_view tape = kTape) {
+std::string Line(std::string_view entry, std::int64_t load, std::int64_t size, std::int64_t crc,
+                 std::string_view tape = kTape) {
   return CsvLine("t.t64", tape, entry, load, size, crc, ToHex(tape), ToHex(entry));
 }
 
@@ -21,8 +22,8 @@ TEST(T64Reader, ReportsEveryEntryInDirectoryOrder) {
   tape.AddProgram("SECOND", second);
   const auto result = RunReader(ReadT64, tape.bytes(), "t.t64");
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, Line("FIRST PROGRAM 01", 2049, 512, Sum(first, 2)) +
-                               Line("SECOND          ", 4096, 100, Sum(second, 2)));
+  EXPECT_EQ(result.output,
+            Line("FIRST PROGRAM 01", 2049, 512, Sum(first, 2)) + Line("SECOND          ", 4096, 100, Sum(second, 2)));
 }
 
 TEST(T64Reader, EntryFieldsAsTheyStand) {
@@ -86,8 +87,8 @@ TEST(T64Reader, ShortEmptyAndDamagedArchives) {
       {"free slot within the count", [](T64Builder& t) { t.SetCount(2); }, good + freeSlot, 0},
       {"count 65535 on a file cut in the directory",
        [](T64Builder& t) { t.bytes().resize(t.EntryPosition(3) + 4), t.SetCount(65535); }, "", 100},
-      {"reversed addresses, data missing",
-       [](T64Builder& t) { t.SetCount(2), t.PutEntry(2, 2049, 2048, 64, "BACK"); }, good, 100},
+      {"reversed addresses, data missing", [](T64Builder& t) { t.SetCount(2), t.PutEntry(2, 2049, 2048, 64, "BACK"); },
+       good, 100},
       {"size 0 with data offset beyond the end",
        [](T64Builder& t) { t.SetCount(2), t.PutEntry(2, 5, 5, 0xFFFFFFF0u, "NONE"); },
        good + Line("NONE            ", 5, 0, 0), 0},

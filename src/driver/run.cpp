@@ -61,8 +61,7 @@ void DispatchFile(InputFile& in, ReportWriter& reports, Output& out, const std::
   }
 }
 
-void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports,
-                      Output& out) {
+void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports, Output& out) {
   for (std::size_t index = first; index < args.size(); ++index) {
     for (const FoundFile& file : SearchDirectory(args[index])) {
       const auto in = InputFile::Open(file.path);

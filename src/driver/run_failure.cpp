@@ -4,8 +4,7 @@
 
 namespace zumtal {
 
-RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace)
-    : code_(code), trace_(std::move(trace)) {}
+RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace) : code_(code), trace_(std::move(trace)) {}
 
 [[gnu::noinline]] void FailRun(int code) {
   // Skip CaptureTrace itself and this function: the trace begins at the

@@ -10,9 +10,7 @@ inline constexpr int kMaxTrack = 40;
 inline constexpr std::uint64_t kSectorSize = 256;
 
 // Sectors of a track: 21, 19, 18 or 17 by zone.
-constexpr int SectorsPerTrack(int track) {
-  return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17;
-}
+constexpr int SectorsPerTrack(int track) { return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17; }
 
 // TrackOffset[t]: the file position of sector 0 of track t, for t = 1 to 40
 // (entry 0 is unused).

@@ -6,9 +6,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 }
 
-std::string ByteToHex(std::uint8_t value) {
-  return {kHexDigits[value >> 4], kHexDigits[value & 0xF]};
-}
+std::string ByteToHex(std::uint8_t value) { return {kHexDigits[value >> 4], kHexDigits[value & 0xF]}; }
 
 std::string ToHex(std::string_view text) {
   std::string hex;

@@ -35,8 +35,6 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
   }
 }
 
-int CloseFile(FileHandle handle) {
-  return close(static_cast<int>(handle.value)) == 0 ? 0 : errno;
-}
+int CloseFile(FileHandle handle) { return close(static_cast<int>(handle.value)) == 0 ? 0 : errno; }
 
 }  // namespace zumtal

@@ -6,9 +6,7 @@
 
 namespace zumtal {
 
-Output::Output(const StandardOutput& target) : toMemory_(false), target_(target) {
-  buffer_.reserve(kBlock + 4096);
-}
+Output::Output(const StandardOutput& target) : toMemory_(false), target_(target) { buffer_.reserve(kBlock + 4096); }
 
 void Output::WriteNumber(std::int64_t value) {
   char digits[24];

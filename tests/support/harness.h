@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "builders.h"
 #include "driver/run_failure.h"
 #include "readers/names.h"
 #include "readers/readers.h"
-#include "builders.h"
 
 namespace zumtal::testing {
 
@@ -36,8 +36,8 @@ inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileN
 inline std::string CsvLine(std::string_view pc, std::string_view image, std::string_view entry, std::int64_t load,
                            std::int64_t size, std::int64_t crc, std::string_view imageHex, std::string_view entryHex) {
   return "\"" + std::string(pc) + "\",\"" + std::string(image) + "\",\"" + std::string(entry) + "\"," +
-         std::to_string(load) + "," + std::to_string(size) + "," + std::to_string(crc) + ",\"" +
-         std::string(imageHex) + "\",\"" + std::string(entryHex) + "\"\r\n";
+         std::to_string(load) + "," + std::to_string(size) + "," + std::to_string(crc) + ",\"" + std::string(imageHex) +
+         "\",\"" + std::string(entryHex) + "\"\r\n";
 }
 
 }  // namespace zumtal::testing

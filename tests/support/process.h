@@ -40,8 +40,8 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
     std::filesystem::create_directories((path_ / name).parent_path());
-    std::ofstream(path_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                        static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 
  private:
