@@ -30,19 +30,9 @@ std::uint32_t SumRange(D64Builder& disk, D64Builder::Sector sector, int from, in
   return sum;
 }
 
-TEST(D64Reader, ChainWalkSumsDataBytesWithoutLoadAddress) {
-  D64Builder disk;
-  FillSector(disk, {17, 0}, {17, 10}, 3);
-  FillSector(disk, {17, 10}, {0, 101}, 9);
-  disk.PutEntry({18, 1}, 0, 130, {17, 0}, "GAME");
-  const auto load = disk.At({17, 0})[2] | disk.At({17, 0})[3] << 8;
-  const auto crc = SumRange(disk, {17, 0}, 4, 255) + SumRange(disk, {17, 10}, 2, 101);
-  const auto result = RunReader(ReadD64, disk.bytes(), "d.d64");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, Line("GAME", load, 352, crc));
-}
-
-TEST(D64Reader, LastSectorLinks) {
+// The load address is never summed; each sector gives its bytes up to its
+// last data offset.
+TEST(D64Reader, ChainWalkAndLastSectorLinks) {
   const struct {
     const char* what;
     std::vector<D64Builder::Sector> links;  // one per sector of the chain
@@ -54,6 +44,7 @@ TEST(D64Reader, LastSectorLinks) {
       {"second ends at (0, 2)", {{5, 3}, {0, 2}}, 253},
       {"second ends at (0, 3)", {{5, 3}, {0, 3}}, 254},
       {"three sectors", {{5, 3}, {9, 20}, {0, 255}}, 252 + 254 + 254},
+      {"252 bytes, then offsets 2 to 101", {{17, 10}, {0, 101}}, 352},
   };
   for (const auto& c : cases) {
     D64Builder disk;
