@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReportWriter reports(out, size % 2 == 1);
   InputFile in(std::vector<std::uint8_t>(data, data + size));
   try {
-    ZUMTAL_FUZZ_READER(in, reports, "fuzz.img");
+    ZUMTAL_FUZZ_READER(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});
   } catch (const RunFailure& failure) {
     if (failure.Code() != kReadFailure) {
       __builtin_trap();  // a reader's only failure is a read that cannot deliver

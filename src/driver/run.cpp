@@ -48,12 +48,8 @@ constexpr std::string_view kFooter[] = {
 void DispatchFile(InputFile& in, ReportWriter& reports, Output& out, const std::string& fileName) {
   const std::string key = ExtensionKey(fileName);
   out.Line(key);
-  if (key == ".PRG") {
-    ReadPrg(in, reports, fileName);
-  } else if (key == ".D64") {
-    ReadD64(in, reports, fileName);
-  } else if (key == ".T64") {
-    ReadT64(in, reports, fileName);
+  if (const Reader reader = FindReader(key)) {
+    reader(in, reports, ContainerNames{fileName, fileName});
   } else {
     out.Write("!Error: ");
     out.Write(fileName);

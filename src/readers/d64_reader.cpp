@@ -46,7 +46,7 @@ class VisitedSectors {
 
 // Sums a program's chain from its first sector; the load address comes from
 // the first sector's bytes 2 and 3 and is not part of the sum.
-void WalkChain(InputFile& in, std::uint8_t track, std::uint8_t sector, EntryReport& report) {
+void WalkChain(InputFile& in, ReportWriter& reports, std::uint8_t track, std::uint8_t sector, EntryReport& report) {
   VisitedSectors visited;
   std::uint32_t sum = 0;
   std::uint64_t size = 0;
@@ -64,6 +64,7 @@ void WalkChain(InputFile& in, std::uint8_t track, std::uint8_t sector, EntryRepo
     std::uint64_t begin = 2;
     if (first) {
       report.loadAddress = in.ReadWord();
+      reports.BeginProgram(in, report.loadAddress);
       begin = 4;
       first = false;
     }
@@ -78,14 +79,14 @@ void WalkChain(InputFile& in, std::uint8_t track, std::uint8_t sector, EntryRepo
     sector = nextSector;
   }
   report.rawCrc = static_cast<std::int32_t>(sum);
-  report.size = static_cast<std::uint16_t>(size);
+  report.size = size;
 }
 
 }  // namespace
 
-void ReadD64(InputFile& in, ReportWriter& reports, std::string_view fileName) {
+void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
   EntryReport report;
-  report.pcFileName = fileName;
+  report.pcFileName = names.pcFileName;
   in.SeekTo(kDiskNameOffset);
   const std::string diskName = in.ReadText(kNameLength);
   report.imageNameHex = ToHex(diskName);
@@ -116,7 +117,7 @@ void ReadD64(InputFile& in, ReportWriter& reports, std::string_view fileName) {
       }
       report.entryNameHex = ToHex(rawName);
       report.entryName = ToPrintable(rawName);
-      WalkChain(in, firstTrack, firstSector, report);
+      WalkChain(in, reports, firstTrack, firstSector, report);
       reports.WriteEntryReport(report, Container::kD64);
     }
     // Track 0 ends the directory, whatever the sector; so does a link back

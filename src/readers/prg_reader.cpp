@@ -4,19 +4,21 @@
 
 namespace zumtal {
 
-void ReadPrg(InputFile& in, ReportWriter& reports, std::string_view fileName) {
+void ReadPrg(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+  const std::string_view bare = names.bareName;
   EntryReport report;
-  report.pcFileName = fileName;
-  report.imageName = fileName;
-  report.imageNameHex = ToHex(fileName);
-  report.entryName = fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0);
+  report.pcFileName = names.pcFileName;
+  report.imageName = bare;
+  report.imageNameHex = ToHex(bare);
+  report.entryName = bare.substr(0, bare.size() >= 4 ? bare.size() - 4 : 0);
   report.entryNameHex = ToHex(report.entryName);
 
   in.SeekTo(0);
   report.loadAddress = in.ReadWord();
+  reports.BeginProgram(in, report.loadAddress);
   // Two bytes were read, so the file holds at least two.
   report.rawCrc = static_cast<std::int32_t>(in.SumBytes(in.FileLength() - 2));
-  report.size = static_cast<std::uint16_t>(in.FileLength() - 2);
+  report.size = in.FileLength() - 2;
   reports.WriteEntryReport(report, Container::kPrg);
 }
 

@@ -9,8 +9,24 @@
 
 namespace zumtal {
 
-void ReadPrg(InputFile& in, ReportWriter& reports, std::string_view fileName);
-void ReadT64(InputFile& in, ReportWriter& reports, std::string_view fileName);
-void ReadD64(InputFile& in, ReportWriter& reports, std::string_view fileName);
+// The names a reader is given for one container.
+struct ContainerNames {
+  // The PC file name field: the name as found (a path, ARCHIVE/MEMBER, or a
+  // compressed file's own name).
+  std::string_view pcFileName;
+  // The container's own bare name: the last component of its (inner) name,
+  // which single-program containers and archives report as their image name.
+  std::string_view bareName;
+};
+
+using Reader = void (*)(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+
+void ReadPrg(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+void ReadT64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+
+// The reader that an upper-cased extension key (".D64") selects, or nullptr
+// when no reader reads it.
+Reader FindReader(std::string_view extensionKey);
 
 }  // namespace zumtal

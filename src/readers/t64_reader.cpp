@@ -15,9 +15,9 @@ std::uint64_t EntryStart(std::uint64_t number) { return 32 * number + 32; }
 
 }  // namespace
 
-void ReadT64(InputFile& in, ReportWriter& reports, std::string_view fileName) {
+void ReadT64(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
   EntryReport report;
-  report.pcFileName = fileName;
+  report.pcFileName = names.pcFileName;
   in.SeekTo(kTapeNameOffset);
   report.imageName = in.ReadText(kTapeNameLength);
   report.imageNameHex = ToHex(report.imageName);
@@ -29,7 +29,8 @@ void ReadT64(InputFile& in, ReportWriter& reports, std::string_view fileName) {
     in.SeekTo(entry + 2);
     report.loadAddress = in.ReadWord();
     const std::uint16_t endAddress = in.ReadWord();
-    report.size = static_cast<std::uint16_t>(endAddress - report.loadAddress);
+    const auto size = static_cast<std::uint16_t>(endAddress - report.loadAddress);
+    report.size = size;
 
     in.SeekTo(entry + 16);
     report.entryName = in.ReadText(kEntryNameLength);
@@ -41,7 +42,8 @@ void ReadT64(InputFile& in, ReportWriter& reports, std::string_view fileName) {
     const std::uint32_t low = in.ReadWord();
     const std::uint32_t high = in.ReadWord();
     in.SeekTo(low | (high << 16));
-    report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
+    reports.BeginProgram(in, report.loadAddress);
+    report.rawCrc = static_cast<std::int32_t>(in.SumBytes(size));
     reports.WriteEntryReport(report, Container::kT64);
   }
 }

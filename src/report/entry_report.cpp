@@ -4,19 +4,28 @@ namespace zumtal {
 
 namespace {
 
-char Marker(Container container) {
-  switch (container) {
-    case Container::kPrg:
-      return 'v';
-    case Container::kT64:
-      return ' ';
-    case Container::kD64:
-      return 'e';
-  }
-  return ' ';
-}
+struct FormatTraits {
+  std::string_view name;
+  char marker;  // the long block's marker of the two name labels
+};
+
+// By Container, in its order.
+constexpr FormatTraits kFormats[] = {
+    {"PRG", 'v'}, {"T64", ' '}, {"D64", 'e'}, {"D71", 'e'}, {"D81", 'e'}, {"G64", 'e'}, {"P00", 'v'}, {"LNX", ' '},
+};
+
+const FormatTraits& Traits(Container container) { return kFormats[static_cast<std::size_t>(container)]; }
+
+char Marker(Container container) { return Traits(container).marker; }
 
 }  // namespace
+
+std::string_view FormatName(Container container) { return Traits(container).name; }
+
+void ReportWriter::BeginProgram(InputFile& in, std::uint16_t loadAddress) {
+  (void)in;
+  (void)loadAddress;
+}
 
 void ReportWriter::WriteEntryReport(const EntryReport& report, Container container) {
   if (longMode_) {
@@ -34,7 +43,7 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
     out_.WriteNumber(report.loadAddress);
     out_.EndLine();
     out_.Write("Size         :% ");
-    out_.WriteNumber(report.size);
+    out_.WriteNumber(static_cast<std::uint16_t>(report.size));
     out_.EndLine();
     out_.Write("Rawcrc       :% ");
     out_.WriteNumber(report.rawCrc);
@@ -51,7 +60,7 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
   out_.Write("\",");
   out_.WriteNumber(report.loadAddress);
   out_.Write(",");
-  out_.WriteNumber(report.size);
+  out_.WriteNumber(static_cast<std::uint16_t>(report.size));
   out_.Write(",");
   out_.WriteNumber(report.rawCrc);
   out_.Write(",\"");

@@ -8,14 +8,21 @@
 
 namespace zumtal {
 
-enum class Container { kPrg, kT64, kD64 };
+class InputFile;
+
+enum class Container { kPrg, kT64, kD64, kD71, kD81, kG64, kP00, kLnx };
+
+// The format's name as machine-readable layouts write it ("D64").
+std::string_view FormatName(Container container);
 
 struct EntryReport {
   std::string pcFileName;
   std::string imageName;
   std::string entryName;
   std::uint16_t loadAddress = 0;
-  std::uint16_t size = 0;
+  // The true number of data bytes; the CSV line and the long block write it
+  // modulo 65536.
+  std::uint64_t size = 0;
   std::int32_t rawCrc = 0;
   std::string imageNameHex;
   std::string entryNameHex;
@@ -25,6 +32,9 @@ struct EntryReport {
 class ReportWriter {
  public:
   ReportWriter(Output& out, bool longMode) : out_(out), longMode_(longMode) {}
+  // Called by a reader once it has read a program's load address, before
+  // it sums the program's data bytes from `in`.
+  void BeginProgram(InputFile& in, std::uint16_t loadAddress);
   void WriteEntryReport(const EntryReport& report, Container container);
 
  private:

@@ -16,15 +16,13 @@ struct ReaderResult {
   int status = 0;  // 0, or the status of the run-ending failure
 };
 
-using Reader = void (*)(InputFile&, ReportWriter&, std::string_view);
-
 inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, bool longMode = false) {
   Output out;
   ReportWriter reports(out, longMode);
   InputFile in(std::move(bytes));
   ReaderResult result;
   try {
-    reader(in, reports, fileName);
+    reader(in, reports, ContainerNames{fileName, fileName});
   } catch (const RunFailure& failure) {
     result.status = failure.Code();
   }

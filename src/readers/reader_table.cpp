@@ -1,0 +1,28 @@
+// Which reader reads which extension.
+#include <array>
+#include <utility>
+
+#include "readers/readers.h"
+
+namespace zumtal {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, Reader>, 3> kReaders{{
+    {".PRG", ReadPrg},
+    {".T64", ReadT64},
+    {".D64", ReadD64},
+}};
+
+}  // namespace
+
+Reader FindReader(std::string_view extensionKey) {
+  for (const auto& [key, reader] : kReaders) {
+    if (key == extensionKey) {
+      return reader;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace zumtal
