@@ -45,29 +45,26 @@ constexpr std::string_view kFooter[] = {
     "software that we have not on the website.",
 };
 
-void DispatchFile(InputFile& in, ReportWriter& reports, Output& out, const std::string& fileName) {
+void DispatchFile(InputFile& in, ReportWriter& reports, const std::string& fileName) {
   const std::string key = ExtensionKey(fileName);
-  out.Line(key);
+  reports.WriteKeyLine(key);
   if (const Reader reader = FindReader(key)) {
     reader(in, reports, ContainerNames{fileName, fileName});
   } else {
-    out.Write("!Error: ");
-    out.Write(fileName);
-    out.Line(" is not C64 file.");
+    reports.WriteNotC64(fileName);
   }
 }
 
-void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports, Output& out) {
+void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports) {
   for (std::size_t index = first; index < args.size(); ++index) {
     for (const FoundFile& file : SearchDirectory(args[index])) {
       const auto in = InputFile::Open(file.path);
       if (!in) {
-        out.Write(file.name);
-        out.Line(" file open error. Skipped...");
+        reports.WriteOpenError(file.name);
         continue;
       }
       if (file.name != "STDERR.TXT") {
-        DispatchFile(*in, reports, out, file.name);
+        DispatchFile(*in, reports, file.name);
       }
       in->Close();
     }
@@ -96,7 +93,7 @@ int Run(const std::vector<std::string>& args, Output& out) {
   }
   const bool longMode = args.front() == "-l";
   ReportWriter reports(out, longMode);
-  ProcessArguments(args, longMode ? 1 : 0, reports, out);
+  ProcessArguments(args, longMode ? 1 : 0, reports);
   for (const auto line : kFooter) {
     out.Line(line);
   }

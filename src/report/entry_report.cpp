@@ -71,4 +71,24 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
   out_.EndLine();
 }
 
+void ReportWriter::WriteKeyLine(std::string_view key) { out_.Line(key); }
+
+void ReportWriter::WriteOpenError(std::string_view name) {
+  out_.Write(name);
+  out_.Line(" file open error. Skipped...");
+}
+
+void ReportWriter::WriteNotC64(std::string_view name) {
+  out_.Write("!Error: ");
+  out_.Write(name);
+  out_.Line(" is not C64 file.");
+}
+
+void ReportWriter::WriteProblem(std::string_view name, std::string_view what) {
+  out_.Write("!Error: ");
+  out_.Write(name);
+  out_.Write(": ");
+  out_.Line(what);
+}
+
 }  // namespace zumtal

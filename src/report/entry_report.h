@@ -37,6 +37,17 @@ class ReportWriter {
   void BeginProgram(InputFile& in, std::uint16_t loadAddress);
   void WriteEntryReport(const EntryReport& report, Container container);
 
+  // The lines of the run about files rather than programs. Every layout
+  // decides how (and whether) it writes each of them.
+  // The upper-cased extension key before a file's reports.
+  void WriteKeyLine(std::string_view key);
+  // A file that could not be opened.
+  void WriteOpenError(std::string_view name);
+  // A file that no reader reads.
+  void WriteNotC64(std::string_view name);
+  // Anything else passed over or cut short: "!Error: NAME: what".
+  void WriteProblem(std::string_view name, std::string_view what);
+
  private:
   Output& out_;
   bool longMode_;
