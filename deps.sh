@@ -3,7 +3,8 @@
 # they are missing. Extra package names may be given as arguments.
 set -eu
 need=""
-for pkg in cmake g++ make ninja-build libgtest-dev groff-base dpkg-dev "$@"; do
+for pkg in cmake g++ make ninja-build libgtest-dev groff-base dpkg-dev zlib1g-dev libssl-dev \
+  nlohmann-json3-dev libxml2-utils "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

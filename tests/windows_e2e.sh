@@ -1,22 +1,59 @@
 #!/usr/bin/env bash
 # zumtal.exe under Wine against the Linux build, on the same inputs: the same
 # bytes and statuses to a file and to a pipe; then what only Windows does.
-# Usage: tests/windows_e2e.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
+# The i686 build (the one we ship) is tested where Wine runs 32-bit programs,
+# otherwise its x86-64 twin under the 64-bit loader; WINDOWS_CHECK_ARCH
+# (i686 or x86_64) forces the choice.
+# Usage: tests/windows_e2e.sh LINUX_BUILD_DIR
 set -euo pipefail
 linux=$(cd "$1" && pwd)/zumtal
-windows=$(cd "$2" && pwd)/zumtal.exe
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 work=$(mktemp -d)
-export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all LANG=C.UTF-8
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$WINEPREFIX"
-# A persistent server first, or every start waits for Wine's background work.
-wineserver -p
-wineboot -i >/dev/null 2>&1
+export WINEDEBUG=-all LANG=C.UTF-8
+trap 'WINEPREFIX="${WINEPREFIX:-}" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+
+# Starts a persistent server for a fresh prefix of the given kind and runs a
+# program of that kind in it: Wine's own command interpreter.
+probe() {  # WINEARCH, loader
+  export WINEPREFIX="$work/prefix-$1" WINEARCH="$1" WINE="$2"
+  mkdir -p "$WINEPREFIX"
+  command -v "$WINE" >/dev/null 2>&1 || return 1
+  # A persistent server first, or every start waits for Wine's background work.
+  wineserver -p 2>/dev/null || return 1
+  timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || true
+  [ "$(timeout 120 "$WINE" cmd /c echo zumtal-probe 2>/dev/null | tr -d '\r')" = zumtal-probe ]
+}
+wine64_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
+
+case "${WINDOWS_CHECK_ARCH:-}" in
+  i686) arch=i686 why="forced by WINDOWS_CHECK_ARCH" ;;
+  x86_64) arch=x86_64 why="forced by WINDOWS_CHECK_ARCH" ;;
+  "")
+    if probe win32 "$(command -v wine || echo wine)"; then
+      arch=i686 why="Wine runs 32-bit programs here"
+    else
+      wineserver -k 2>/dev/null || true
+      arch=x86_64 why="Wine cannot run 32-bit programs here"
+    fi ;;
+  *) echo "WINDOWS_CHECK_ARCH must be i686 or x86_64, not '$WINDOWS_CHECK_ARCH'"; exit 2 ;;
+esac
+if [ "$arch" = i686 ]; then
+  target=windows build="$root/build-windows" kind=win32 loader=$(command -v wine || echo wine)
+else
+  target=windows64 build="$root/build-windows64" kind=win64 loader=$wine64_loader
+fi
+echo "== testing the $arch build of zumtal.exe ($why)"
+if [ "${WINEPREFIX:-}" != "$work/prefix-$kind" ] && ! probe "$kind" "$loader"; then
+  echo "Wine cannot run $arch Windows programs on this machine: the Windows suite cannot run."
+  exit 1
+fi
+make -C "$root" "$target" >/dev/null
+windows="$build/zumtal.exe"
+wine() { "$WINE" "$@"; }
 
 # The in-process tests, built for Windows, through CTest (Wine runs them).
-ctest --test-dir "$2" --output-on-failure
+ctest --test-dir "$build" --output-on-failure
 
 # The inputs: names whose byte order and Wine's (case-blind) order agree.
 data="$work/data"
