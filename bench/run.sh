@@ -1,51 +1,83 @@
 #!/usr/bin/env bash
-# Benchmark: zumtal against plain `cat` over a synthetic collection.
+# Benchmark: zumtal against the read floor (a program that only opens and
+# reads every file) and `cat`, over a synthetic collection, plain and
+# zipped, warm and cold, on one thread and on every core.
 # Usage: bench/run.sh [BUILD_DIR]   (environment: BENCH_DIR, SCALE, RUNS)
-#   SCALE=1 gives 2,000 D64 + 500 T64 + 2,000 PRG files; a small SCALE=0
-#   smoke run uses a tenth of that and one run each.
+#   SCALE=1 gives the full collection; SCALE=0 a tenth of it, one run each.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 zumtal="$build/zumtal"
-imagegen="$build/imagegen"
+floor="$build/readfloor"
 scale=${SCALE:-1}
 runs=${RUNS:-10}
 root=${BENCH_DIR:-/tmp/zumtal-bench}
 mkdir -p "$root"
 
-for tool in hyperfine strace /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "bench: needs $tool (apt-get install hyperfine strace time)"; exit 1; }
+for tool in hyperfine strace /usr/bin/time zip gzip; do
+  command -v "$tool" >/dev/null || { echo "bench: needs $tool (apt-get install hyperfine strace time zip gzip)"; exit 1; }
 done
 
-# 1. The collection, made once and reused.
+# 1. The collection, made once and reused; its zipped copy holds each
+# container in a zip of its own, every tenth as .gz instead.
 collection="$root/collection-$scale"
 if [ ! -f "$collection/.complete" ]; then
   echo "generating $collection ..."
   rm -rf "$collection"
-  "$imagegen" collection "$collection" "$scale"
+  "$build/imagegen" collection "$collection" "$scale"
   touch "$collection/.complete"
 fi
+zipped="$root/zipped-$scale"
+if [ ! -f "$zipped/.complete" ]; then
+  echo "zipping into $zipped ..."
+  rm -rf "$zipped" && mkdir -p "$zipped"
+  n=0
+  for f in "$collection"/*; do
+    n=$((n + 1))
+    if [ $((n % 10)) = 0 ]; then gzip -c -6 "$f" > "$zipped/${f##*/}.gz"; else (cd "$collection" && zip -q -X -6 "$zipped/${f##*/}.zip" "${f##*/}"); fi
+  done
+  touch "$zipped/.complete"
+fi
 [ "$scale" = 0 ] && runs=1
-cd "$collection"
-files=$(ls | wc -l)
-megabytes=$(du -sm --apparent-size . | cut -f1)
+count() { (cd "$1" && ls | wc -l); }
+mb() { du -sm --apparent-size "$1" | cut -f1; }
 
-# 2. Wall time, warm cache, medians.
-csv="$root/times.csv"
-hyperfine --warmup 2 --runs "$runs" --export-csv "$csv" --style basic \
-  -n zumtal "$zumtal '*.d64' '*.t64' '*.prg' > /dev/null" \
-  -n zumtal-l "$zumtal -l '*.d64' '*.t64' '*.prg' > /dev/null" \
-  -n cat "cat * > /dev/null" >/dev/null
-median() { awk -F, -v name="$1" '$1 == name { print $4 }' "$csv"; }
-z=$(median zumtal); zl=$(median zumtal-l); c=$(median cat)
+# 2. Wall time, medians: warm, then cold (each run preceded by evicting the
+# files from the page cache, which needs no root).
+times="$root/times.csv"
+: > "$times"
+run() {  # name, directory, command, [prepare]
+  local csv="$root/one.csv" prepare=()
+  [ -n "${4:-}" ] && prepare=(--prepare "$4")
+  (cd "$2" && hyperfine --warmup "$([ -n "${4:-}" ] && echo 0 || echo 2)" --runs "$runs" "${prepare[@]}" \
+    --export-csv "$csv" --style basic -n "$1" "$3" >/dev/null)
+  awk -F, 'NR == 2 { print $1 "," $4 }' "$csv" >> "$times"
+}
+evict="$floor --evict *"
+run floor "$collection" "$floor *"
+run cat "$collection" "cat * > /dev/null"
+run j1 "$collection" "$zumtal -j 1 '*' > /dev/null"
+run default "$collection" "$zumtal '*' > /dev/null"
+run long "$collection" "$zumtal -l '*' > /dev/null"
+run json "$collection" "$zumtal --json '*' > /dev/null"
+run zfloor "$zipped" "$floor *"
+run zj1 "$zipped" "$zumtal -j 1 '*' > /dev/null"
+run zdefault "$zipped" "$zumtal '*' > /dev/null"
+run cfloor "$collection" "$floor *" "$evict"
+run cj1 "$collection" "$zumtal -j 1 '*' > /dev/null" "$evict"
+run cdefault "$collection" "$zumtal '*' > /dev/null" "$evict"
+t() { awk -F, -v n="$1" '$1 == n { print $2 }' "$times"; }
 
 # 3. Peak memory and system calls per file.
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ { print $2 }'; }
-rss=$(peak "$zumtal" '*.d64' '*.t64' '*.prg')
+rss1=$(cd "$collection" && peak "$zumtal" -j 1 '*')
+rss2=$(cd "$collection" && peak "$zumtal" -j 2 '*')
+rss8=$(cd "$collection" && peak "$zumtal" -j 8 '*')
+rssd=$(cd "$collection" && peak "$zumtal" '*')
 huge="$root/huge/huge.prg"
 mkdir -p "$root/huge"
 [ -f "$huge" ] || { printf '\001\010' > "$huge" && truncate -s 2G "$huge"; }
 rss_huge=$(cd "$root/huge" && peak "$zumtal" huge.prg)
-calls=$(strace -f -c -o "$root/strace.txt" "$zumtal" '*.d64' '*.t64' '*.prg' >/dev/null && awk '$NF == "total" { print $(NF-2) }' "$root/strace.txt")
+calls=$(cd "$collection" && strace -f -c -o "$root/strace.txt" "$zumtal" '*' >/dev/null && awk '$NF == "total" { print $(NF-2) }' "$root/strace.txt")
 
 # 4. Linearity: one quoted pattern over 10,000 and 100,000 small files.
 linear() {
@@ -61,15 +93,28 @@ linear() {
 if [ "$scale" = 0 ]; then small=1000; large=10000; else small=10000; large=100000; fi
 t_small=$(linear $small); t_large=$(linear $large)
 
-printf '\n%-22s %s\n' "machine" "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
-printf '%-22s %s\n' "files" "$files" "megabytes" "$megabytes"
-awk -v z="$z" -v zl="$zl" -v c="$c" -v f="$files" 'BEGIN {
-  printf "%-22s %.3f s\n", "zumtal median", z
-  printf "%-22s %.3f s\n", "zumtal -l median", zl
-  printf "%-22s %.3f s\n", "cat median", c
-  printf "%-22s %.2f (CSV), %.2f (-l)\n", "ratio zumtal/cat", z / c, zl / c
-  printf "%-22s %.0f\n", "files per second", f / z }'
-printf '%-22s %s KiB (collection), %s KiB (2 GiB .prg)\n' "peak memory" "$rss" "$rss_huge"
-awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-22s %.2f (%d calls)\n", "system calls per file", n / f, n }'
+files=$(count "$collection"); zfiles=$(count "$zipped")
+printf '\n%-28s %s\n' "machine" "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
+printf '%-28s %s files, %s MB; zipped: %s files, %s MB\n' "collection" "$files" "$(mb "$collection")" "$zfiles" "$(mb "$zipped")"
+row() {  # label, name, floor name, one-thread name, file count
+  awk -v l="$1" -v a="$(t "$2")" -v f="$(t "$3")" -v j="$(t "${4:-$2}")" -v n="$5" 'BEGIN {
+    printf "%-28s %7.3f s  x%.2f floor  x%.2f -j 1  %8.0f files/s\n", l, a, a / f, a / j, n / a }'
+}
+echo "median wall time             (ratios: to the read floor, to -j 1)"
+row "read floor (warm)" floor floor floor "$files"
+row "cat (warm)" cat floor floor "$files"
+row "zumtal -j 1 (warm)" j1 floor j1 "$files"
+row "zumtal default (warm)" default floor j1 "$files"
+row "zumtal -l default (warm)" long floor j1 "$files"
+row "zumtal --json default (warm)" json floor j1 "$files"
+row "read floor (zipped)" zfloor zfloor zfloor "$zfiles"
+row "zumtal -j 1 (zipped)" zj1 zfloor zj1 "$zfiles"
+row "zumtal default (zipped)" zdefault zfloor zj1 "$zfiles"
+row "read floor (cold)" cfloor cfloor cfloor "$files"
+row "zumtal -j 1 (cold)" cj1 cfloor cj1 "$files"
+row "zumtal default (cold)" cdefault cfloor cj1 "$files"
+printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg %s KiB\n' "peak memory" \
+  "$rss1" "$rss2" "$rss8" "$rssd" "$rss_huge"
+awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-28s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
-  printf "%-22s %d files %.3f s, %d files %.3f s: x%.2f for x%d files\n", "linearity", s, a, l, b, b / a, l / s }'
+  printf "%-28s %d files %.3f s, %d files %.3f s: x%.2f for x%d files\n", "linearity", s, a, l, b, b / a, l / s }'

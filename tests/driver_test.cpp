@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
+#include "driver/ordered_jobs.h"
 #include "driver/run.h"
 #include "driver/run_failure.h"
 
@@ -75,6 +78,37 @@ TEST(Driver, FailureLinesShape) {
   EXPECT_EQ(lines[1], "  0x00004E3B");
   EXPECT_EQ(lines[2], "  0x00ABCDEF");
   EXPECT_EQ(lines[3], "");
+}
+
+TEST(Driver, OrderedJobsGiveResultsInOrder) {
+  for (const unsigned threads : {1u, 2u, 8u}) {
+    // Later jobs finish first: the order must come from the queue.
+    OrderedJobs<int, int> jobs(threads, 16, [](int& job) {
+      std::this_thread::sleep_for(std::chrono::microseconds((100 - job % 100) * 10));
+      return job * 3;
+    });
+    std::vector<int> results;
+    for (int job = 0; job < 300; ++job) {
+      while (jobs.Full()) {
+        results.push_back(jobs.PopOldest());
+      }
+      jobs.Push(job);
+    }
+    while (!jobs.Empty()) {
+      results.push_back(jobs.PopOldest());
+    }
+    ASSERT_EQ(results.size(), 300u);
+    for (int i = 0; i < 300; ++i) {
+      ASSERT_EQ(results[static_cast<std::size_t>(i)], 3 * i) << threads;
+    }
+  }
+  // Given up half way, as after a failure: the workers stop and the queue
+  // goes away with jobs still in it.
+  OrderedJobs<int, int> abandoned(2, 64, [](int& job) { return job; });
+  for (int job = 0; job < 64; ++job) {
+    abandoned.Push(job);
+  }
+  EXPECT_EQ(abandoned.PopOldest(), 0);
 }
 
 }  // namespace
