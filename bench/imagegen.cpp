@@ -11,6 +11,7 @@
 
 #include "builders.h"
 
+using namespace zumtal;
 using namespace zumtal::testing;
 
 namespace {
@@ -37,7 +38,7 @@ void Examples(const std::filesystem::path& dir) {
   Save(dir / "hello.prg", Program(0x0801, 120, 7));
   Save(dir / "Game (1985)(Maker).prg", Program(0x1000, 2000, 8));
 
-  D64Builder disk;
+  DiskBuilder disk;
   disk.SetDiskName("GAMES DISK");
   disk.AddProgram("INVADERS", Program(0x0801, 5000, 1));
   disk.AddProgram("BOULDER RUN", Program(0x0801, 12000, 2));
@@ -45,7 +46,7 @@ void Examples(const std::filesystem::path& dir) {
   disk.AddProgram("NOTES", Program(0x0000, 700, 4), 10, 129);  // a SEQ file: not reported
   Save(dir / "games.d64", disk.bytes());
 
-  D64Builder big(40, true);
+  DiskBuilder big(kD64Format, 40, true);
   big.SetDiskName("FORTY TRACKS");
   big.AddProgram("DEMO", Program(0x0801, 40000, 5));
   Save(dir / "forty.d64", big.bytes());
@@ -70,7 +71,7 @@ void Seeds(const std::filesystem::path& dir) {
       tape.PutEntry(2, 0x1000, 0x0FFF, 0x12345, "WRAPPED");
     }
     Save(dir / ("seed" + std::to_string(i) + ".t64"), tape.bytes());
-    D64Builder disk(i % 3 == 0 ? 40 : 35, i % 2 == 1);
+    DiskBuilder disk(kD64Format, i % 3 == 0 ? 40 : 35, i % 2 == 1);
     for (int f = 0; f < i * 3; ++f) {
       disk.AddProgram("FILE", Program(0x0801, static_cast<std::size_t>(random.Between(0, 3000)), random.Next()),
                       random.Between(1, 10), f % 4 == 3 ? 129 : 130);
@@ -99,7 +100,7 @@ void Collection(const std::filesystem::path& dir, int scale) {
   const int tapes = disks / 4;
   const int programs = disks;
   for (int i = 0; i < disks; ++i) {
-    D64Builder disk(i % 2 == 0 ? 35 : 40, i % 4 < 2);
+    DiskBuilder disk(kD64Format, i % 2 == 0 ? 35 : 40, i % 4 < 2);
     disk.SetDiskName(Name("DISK ", i));
     const int files = random.Between(5, 40);
     const int capacity = (i % 2 == 0 ? 664 : 749) * 254;

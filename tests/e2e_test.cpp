@@ -133,7 +133,7 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
   for (int i = 0; i < 40; ++i) {
     tape.AddProgram("E" + std::to_string(i), Program(2049, 30000, static_cast<std::uint32_t>(i)));
   }
-  D64Builder disk(40, true);
+  DiskBuilder disk(kD64Format, 40, true);
   for (int i = 0; disk.AddProgram("P" + std::to_string(i), Program(2049, 9000, static_cast<std::uint32_t>(i)), 3);
        ++i) {
   }
@@ -170,8 +170,8 @@ TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
 // status, and every line before the end is whole.
 const std::string kFailure = "Runtime error 100 at 0x";
 
-D64Builder SoundDisk() {
-  D64Builder disk;
+DiskBuilder SoundDisk() {
+  DiskBuilder disk;
   // Enough to reach past the directory track, so that cuts fall in chains.
   for (int i = 0; i < 12; ++i) {
     disk.AddProgram("PROGRAM " + std::to_string(i), Program(0x0801, 13000, 99u + static_cast<std::uint32_t>(i)));
@@ -181,10 +181,10 @@ D64Builder SoundDisk() {
 
 TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   const TempDir dir;
-  D64Builder directoryLoop = SoundDisk();
+  DiskBuilder directoryLoop = SoundDisk();
   directoryLoop.Link({18, 2}, {18, 1});
   dir.Write("dirloop.d64", directoryLoop.bytes());
-  D64Builder chainLoop;
+  DiskBuilder chainLoop;
   chainLoop.AddProgram("LOOP", Program(0x0801, 3000));
   chainLoop.Link({1, 10}, {1, 0});
   dir.Write("chainloop.d64", chainLoop.bytes());
@@ -222,7 +222,7 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
 
 TEST(Hostile, CutDiskImageKeepsWholeReportsBeforeTheCut) {
   const TempDir dir;
-  D64Builder disk = SoundDisk();
+  DiskBuilder disk = SoundDisk();
   dir.Write("cut.d64", disk.bytes());
   const auto whole = RunProgram(dir.path(), {"cut.d64"});
   ASSERT_EQ(whole.status, 0);
