@@ -51,6 +51,23 @@ void Examples(const std::filesystem::path& dir) {
   big.AddProgram("DEMO", Program(0x0801, 40000, 5));
   Save(dir / "forty.d64", big.bytes());
 
+  // A 1571 disk: one program runs from the first side into the second, the
+  // next lies wholly on the second.
+  DiskBuilder twoSides(kD71Format);
+  twoSides.SetDiskName("BOTH SIDES");
+  twoSides.AddProgram("FRONT", Program(0x0801, 3000, 10));
+  twoSides.AddProgram("LONG STORY", Program(0x0801, 170000, 11), 3);
+  twoSides.AddProgram("BACK", Program(0x1C01, 900, 12));
+  Save(dir / "example.d71", twoSides.bytes());
+
+  // A 1581 disk with a partition, which is an area rather than a program.
+  DiskBuilder big81(kD81Format);
+  big81.SetDiskName("THREE AND A HALF");
+  big81.AddProgram("LOADER", Program(0x0801, 400, 13), 1);
+  big81.AddProgram("GEO AREA", Program(0x0000, 40 * 254, 14), 1, 133);
+  big81.AddProgram("MAIN", Program(0x0801, 30000, 15), 1);
+  Save(dir / "example.d81", big81.bytes());
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
@@ -84,6 +101,21 @@ void Seeds(const std::filesystem::path& dir) {
     }
     Save(dir / ("seed" + std::to_string(i) + ".d64"), disk.bytes());
   }
+  // The larger formats: fewer seeds, as each is large.
+  for (int i = 0; i < 3; ++i) {
+    for (const DiskFormat* format : {&kD71Format, &kD81Format}) {
+      DiskBuilder disk(*format, 0, i == 1);
+      for (int f = 0; f < 4 + i * 6; ++f) {
+        disk.AddProgram("FILE", Program(0x0801, static_cast<std::size_t>(random.Between(0, 60000)), random.Next()),
+                        random.Between(1, 10), f % 4 == 3 ? 133 : 130);
+      }
+      if (i == 2) {
+        disk.Link(disk.Directory(1), disk.Directory(0));
+      }
+      const char* extension = format == &kD71Format ? ".d71" : ".d81";
+      Save(dir / ("seed" + std::to_string(i) + extension), disk.bytes());
+    }
+  }
 }
 
 std::string Name(const char* stem, int number) {
@@ -94,6 +126,8 @@ std::string Name(const char* stem, int number) {
 
 // D64 images, T64 archives and PRG files in the proportions of a real
 // collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
+// Every tenth disk (the names ending in 0) is also written as a D71 and as
+// a D81 image holding the same programs, to compare the formats.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
   const int disks = scale == 0 ? 200 : 2000 * scale;
@@ -105,14 +139,27 @@ void Collection(const std::filesystem::path& dir, int scale) {
     const int files = random.Between(5, 40);
     const int capacity = (i % 2 == 0 ? 664 : 749) * 254;
     const int fill = capacity * random.Between(20, 95) / 100;
+    DiskBuilder twoSides(kD71Format);
+    DiskBuilder big81(kD81Format);
+    twoSides.SetDiskName(Name("DISK ", i));
+    big81.SetDiskName(Name("DISK ", i));
     for (int f = 0; f < files; ++f) {
       const int size = std::max(2, fill / files + random.Between(-200, 200));
-      if (!disk.AddProgram(Name("PROG ", f), Program(0x0801, static_cast<std::size_t>(size), random.Next()),
-                           random.Between(3, 10))) {
+      const Bytes program = Program(0x0801, static_cast<std::size_t>(size), random.Next());
+      const int interleave = random.Between(3, 10);
+      if (!disk.AddProgram(Name("PROG ", f), program, interleave)) {
         break;
+      }
+      if (i % 10 == 0) {
+        twoSides.AddProgram(Name("PROG ", f), program, interleave);
+        big81.AddProgram(Name("PROG ", f), program, interleave);
       }
     }
     Save(dir / (Name("disk", i) + ".d64"), disk.bytes());
+    if (i % 10 == 0) {
+      Save(dir / (Name("disk", i) + ".d71"), twoSides.bytes());
+      Save(dir / (Name("disk", i) + ".d81"), big81.bytes());
+    }
   }
   for (int i = 0; i < tapes; ++i) {
     const int entries = random.Between(1, 30);
