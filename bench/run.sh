@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Benchmark: zumtal against plain `cat` over a synthetic collection.
 # Usage: bench/run.sh [BUILD_DIR]   (environment: BENCH_DIR, SCALE, RUNS)
-#   SCALE=1 gives 2,000 D64 + 500 T64 + 2,000 PRG files; a small SCALE=0
-#   smoke run uses a tenth of that and one run each.
+#   SCALE=1 gives 2,000 D64 + 500 T64 + 2,000 PRG files, and the same
+#   programs as every tenth D64 on 200 D71 and 200 D81 images; a small
+#   SCALE=0 smoke run uses a tenth of that and one run each.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 zumtal="$build/zumtal"
@@ -26,17 +27,26 @@ if [ ! -f "$collection/.complete" ]; then
 fi
 [ "$scale" = 0 ] && runs=1
 cd "$collection"
-files=$(ls | wc -l)
-megabytes=$(du -sm --apparent-size . | cut -f1)
+files=$(ls -- *.d64 *.t64 *.prg | wc -l)
+megabytes=$(du -cm --apparent-size -- *.d64 *.t64 *.prg | awk 'END { print $1 }')
 
 # 2. Wall time, warm cache, medians.
 csv="$root/times.csv"
 hyperfine --warmup 2 --runs "$runs" --export-csv "$csv" --style basic \
   -n zumtal "$zumtal '*.d64' '*.t64' '*.prg' > /dev/null" \
   -n zumtal-l "$zumtal -l '*.d64' '*.t64' '*.prg' > /dev/null" \
-  -n cat "cat * > /dev/null" >/dev/null
-median() { awk -F, -v name="$1" '$1 == name { print $4 }' "$csv"; }
+  -n cat "cat -- *.d64 *.t64 *.prg > /dev/null" >/dev/null
+median() { awk -F, -v name="$1" '$1 == name { print $4 }' "${2:-$csv}"; }
 z=$(median zumtal); zl=$(median zumtal-l); c=$(median cat)
+
+# 2b. The disk formats side by side: the same programs as D64 (every tenth
+# disk, the names ending in 0), D71 and D81 images.
+disks="$root/disks.csv"
+# Without a shell (-N), whose start would weigh on so short a run; hyperfine
+# discards the output.
+hyperfine -N --warmup 3 --runs $((runs * 3)) --export-csv "$disks" --style basic \
+  -n d64 "$zumtal 'disk????0.d64'" -n d71 "$zumtal '*.d71'" -n d81 "$zumtal '*.d81'" >/dev/null
+images=$(ls -- *.d71 | wc -l)
 
 # 3. Peak memory and system calls per file.
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ { print $2 }'; }
@@ -69,6 +79,8 @@ awk -v z="$z" -v zl="$zl" -v c="$c" -v f="$files" 'BEGIN {
   printf "%-22s %.3f s\n", "cat median", c
   printf "%-22s %.2f (CSV), %.2f (-l)\n", "ratio zumtal/cat", z / c, zl / c
   printf "%-22s %.0f\n", "files per second", f / z }'
+awk -v a="$(median d64 "$disks")" -v b="$(median d71 "$disks")" -v c="$(median d81 "$disks")" -v n="$images" 'BEGIN {
+  printf "%-22s D64 %.0f, D71 %.0f, D81 %.0f (%d images each, same programs)\n", "disk images per second", n / a, n / b, n / c, n }'
 printf '%-22s %s KiB (collection), %s KiB (2 GiB .prg)\n' "peak memory" "$rss" "$rss_huge"
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-22s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
