@@ -55,8 +55,9 @@ class DiskBuilder {
   explicit DiskBuilder(const DiskFormat& format = kD64Format, int tracks = 0, bool errorBytes = false)
       : format_(&format),
         tracks_(tracks != 0 ? tracks : format.usualTracks),
-        image_(format.ImageSize(tracks_) + (errorBytes ? format.ImageSize(tracks_) / 256 : 0), 0),
-        used_(format.ImageSize(tracks_) / 256, false) {
+        image_(static_cast<std::size_t>(format.ImageSize(tracks_) + (errorBytes ? format.ImageSize(tracks_) / 256 : 0)),
+               0),
+        used_(static_cast<std::size_t>(format.ImageSize(tracks_) / 256), false) {
     Link(Header(), Directory(0));
     SetDiskName("BLANK");
     Link(Directory(0), {0, 255});

@@ -194,23 +194,47 @@ TEST_P(DiskReader, DamagedImages) {
        [](Disk d) { return d.Position(d.Header()) + d.format().diskNameOffset + 15; }, "", 100},
       {"cut inside entry 7 of the first directory sector", nullptr,
        [](Disk d) { return d.Position(d.Directory(0)) + 244; }, both, 100},
-      {"cut after first directory sector", nullptr, [](Disk d) { return d.Position(d.Directory(0)) + 256; }, both,
-       0},
-      {"chain into the track after the image's last", [](Disk d) { d.Link({1, 1}, {d.tracks() + 1, 0}); }, nullptr,
-       good, 100},
+      {"cut after first directory sector", nullptr, [](Disk d) { return d.Position(d.Directory(0)) + 256; }, both, 0},
+      {"chain into the track after the image's last",
+       [](Disk d) {
+         d.Link({1, 1}, {d.tracks() + 1, 0});
+       },
+       nullptr, good, 100},
       {"chain into the track after the format's last",
-       [](Disk d) { d.Link({1, 1}, {d.format().lastTrack + 1, 0}); }, nullptr, good, 100},
+       [](Disk d) {
+         d.Link({1, 1}, {d.format().lastTrack + 1, 0});
+       },
+       nullptr, good, 100},
       {"sector number past the end of the last track",
-       [](Disk d) { d.Link({1, 1}, {d.tracks(), d.SectorsOf(d.tracks())}); }, nullptr, good, 100},
+       [](Disk d) {
+         d.Link({1, 1}, {d.tracks(), d.SectorsOf(d.tracks())});
+       },
+       nullptr, good, 100},
       {"first track after the format's last",
-       [](Disk d) { d.PutEntry(d.Directory(0), 1, 130, {d.format().lastTrack + 1, 0}, "VICTIM"); }, nullptr, good,
-       100},
-      {"chain that loops", [](Disk d) { d.Link({1, 1}, {1, 1}); }, nullptr, good, 100},
+       [](Disk d) {
+         d.PutEntry(d.Directory(0), 1, 130, {d.format().lastTrack + 1, 0}, "VICTIM");
+       },
+       nullptr, good, 100},
+      {"chain that loops",
+       [](Disk d) {
+         d.Link({1, 1}, {1, 1});
+       },
+       nullptr, good, 100},
       {"chain that loops back through another name",
-       [](Disk d) { d.Link({1, 1}, {2, 0}), d.Link({2, 0}, {1, d.SectorsOf(1)}); }, nullptr, good, 100},
-      {"first track 0 is passed over", [](Disk d) { d.PutEntry(d.Directory(0), 1, 130, {0, 7}, "VICTIM"); },
+       [](Disk d) {
+         d.Link({1, 1}, {2, 0}), d.Link({2, 0}, {1, d.SectorsOf(1)});
+       },
+       nullptr, good, 100},
+      {"first track 0 is passed over",
+       [](Disk d) {
+         d.PutEntry(d.Directory(0), 1, 130, {0, 7}, "VICTIM");
+       },
        nullptr, good, 0},
-      {"directory link to track 0, sector 0", [](Disk d) { d.Link(d.Directory(0), {0, 0}); }, nullptr, both, 0},
+      {"directory link to track 0, sector 0",
+       [](Disk d) {
+         d.Link(d.Directory(0), {0, 0});
+       },
+       nullptr, both, 0},
       {"directory loops on itself", [](Disk d) { d.Link(d.Directory(0), d.Directory(0)); }, nullptr, both, 0},
       {"directory loops through another name of its first sector",
        [](Disk d) {
@@ -219,7 +243,10 @@ TEST_P(DiskReader, DamagedImages) {
        },
        nullptr, both, 0},
       {"directory links to the track after the format's last",
-       [](Disk d) { d.Link(d.Directory(0), {d.format().lastTrack + 1, 0}); }, nullptr, both, 100},
+       [](Disk d) {
+         d.Link(d.Directory(0), {d.format().lastTrack + 1, 0});
+       },
+       nullptr, both, 100},
   };
   for (const auto& c : cases) {
     DiskBuilder disk = Blank();

@@ -86,11 +86,12 @@ TEST(Primitives, CallersBufferIsReadInPlace) {
   in.SeekTo(299);
   EXPECT_EQ(in.ReadByte(), 200);
   EXPECT_EQ(in.FileLength(), 300u);
-  EXPECT_EQ(StatusOf({}, [&buffer](InputFile&) {
-              InputFile view{std::span<const std::uint8_t>(buffer)};
-              view.SeekTo(299);
-              view.ReadWord();
-            }),
+  EXPECT_EQ(StatusOf({},
+                     [&buffer](InputFile&) {
+                       InputFile view{std::span<const std::uint8_t>(buffer)};
+                       view.SeekTo(299);
+                       view.ReadWord();
+                     }),
             kReadFailure);
 }
 

@@ -61,8 +61,8 @@ struct Directory {
 
 constexpr DiskFormat Make(Container container, int lastTrack, int usualTracks, int (*sectors)(int), Header header,
                           Directory directory) {
-  DiskFormat format{container, lastTrack, usualTracks, {}, {}, header.track, header.sector, header.nameOffset,
-                    directory.track, directory.sector};
+  DiskFormat format{container,         lastTrack,       usualTracks,     {}, {}, header.track, header.sector,
+                    header.nameOffset, directory.track, directory.sector};
   std::uint32_t offset = 0;
   for (int track = 1; track <= lastTrack; ++track) {
     format.sectorsPerTrack[static_cast<std::size_t>(track)] = static_cast<std::uint8_t>(sectors(track));
