@@ -22,8 +22,8 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.t64'
-	cd examples && ../$(BUILD)/zumtal -l games.d64 demo.t64
+	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.d71' '*.d81' '*.t64'
+	cd examples && ../$(BUILD)/zumtal -l games.d64 example.d81 demo.t64
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -34,7 +34,7 @@ asan:
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-# Each reader's fuzzer for FUZZ_SECONDS seconds.
+# Each fuzz target (one per reader, one for the disk family) for FUZZ_SECONDS seconds.
 fuzz:
 	cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DZUMTAL_FUZZ=ON -DZUMTAL_TESTS=OFF $(CMAKE_OPTS)

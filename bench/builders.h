@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "readers/d64.h"
+#include "readers/disk_format.h"
 
 namespace zumtal::testing {
 
@@ -43,29 +43,44 @@ inline Bytes Program(std::uint16_t load, std::size_t dataSize, std::uint32_t see
   return bytes;
 }
 
-class D64Builder {
+// A disk image of any format of the family, laid out as its drive lays out
+// a freshly formatted disk: the header sector (and, on a 1581, the two
+// sectors after it) reserved, the directory growing along its track.
+class DiskBuilder {
  public:
   using Sector = std::pair<int, int>;
 
-  // A formatted blank disk: header at 18/0, an empty directory at 18/1.
-  explicit D64Builder(int tracks = 35, bool errorBytes = false)
-      : tracks_(tracks),
-        image_((tracks == 40 ? 196608u : 174848u) + (errorBytes ? (tracks == 40 ? 768u : 683u) : 0u), 0),
-        used_(1024, false) {
-    Link({18, 0}, {18, 1});
+  // A formatted blank disk of `tracks` tracks (0: the format's usual count)
+  // with an empty directory.
+  explicit DiskBuilder(const DiskFormat& format = kD64Format, int tracks = 0, bool errorBytes = false)
+      : format_(&format),
+        tracks_(tracks != 0 ? tracks : format.usualTracks),
+        image_(static_cast<std::size_t>(format.ImageSize(tracks_) + (errorBytes ? format.ImageSize(tracks_) / 256 : 0)),
+               0),
+        used_(static_cast<std::size_t>(format.ImageSize(tracks_) / 256), false) {
+    Link(Header(), Directory(0));
     SetDiskName("BLANK");
-    Link({18, 1}, {0, 255});
-    used_[Index({18, 0})] = used_[Index({18, 1})] = true;
+    Link(Directory(0), {0, 255});
+    for (int s = format.headerSector; s <= format.directorySector; ++s) {
+      used_[Index({format.headerTrack, s})] = true;
+    }
   }
 
+  const DiskFormat& format() const { return *format_; }
   Bytes& bytes() { return image_; }
   int tracks() const { return tracks_; }
+  int SectorsOf(int track) const { return format_->sectorsPerTrack[static_cast<std::size_t>(track)]; }
+  Sector Header() const { return {format_->headerTrack, format_->headerSector}; }
+  // The directory's sector `index`, counted from its first.
+  Sector Directory(int index) const { return {format_->directoryTrack, format_->directorySector + index}; }
   std::size_t Position(Sector sector) const {
-    return TrackOffset[static_cast<std::size_t>(sector.first)] + 256 * static_cast<std::size_t>(sector.second);
+    return static_cast<std::size_t>(format_->Position(sector.first, sector.second));
   }
   std::uint8_t* At(Sector sector) { return image_.data() + Position(sector); }
 
-  void SetDiskName(std::string_view name) { std::memcpy(At({18, 0}) + 144, PaddedName(name).data(), 16); }
+  void SetDiskName(std::string_view name) {
+    std::memcpy(At(Header()) + format_->diskNameOffset, PaddedName(name).data(), 16);
+  }
   void Link(Sector from, Sector to) {
     At(from)[0] = static_cast<std::uint8_t>(to.first);
     At(from)[1] = static_cast<std::uint8_t>(to.second);
@@ -97,18 +112,20 @@ class D64Builder {
     }
   }
 
+  // The entries the directory track holds.
+  int DirectoryCapacity() const { return 8 * (SectorsOf(format_->directoryTrack) - format_->directorySector); }
+
   // Stores a program on free sectors, `interleave` apart on a track, and
-  // lists it in the directory, which grows along track 18. False when the
-  // disk or the directory is full.
+  // lists it in the directory. False when the disk or the directory is full.
   bool AddProgram(std::string_view name, const Bytes& program, int interleave = 10, std::uint8_t type = 130) {
     const std::size_t count = program.size() <= 254 ? 1 : (program.size() + 253) / 254;
     std::vector<Sector> sectors;
     std::vector<bool> taken = used_;
     for (int track = 1; track <= tracks_ && sectors.size() < count; ++track) {
-      if (track == 18) {
+      if (track == format_->directoryTrack) {
         continue;
       }
-      const int perTrack = SectorsPerTrack(track);
+      const int perTrack = SectorsOf(track);
       int s = 0;
       for (int placed = 0; placed < perTrack && sectors.size() < count; ++placed) {
         int tries = 0;
@@ -124,12 +141,12 @@ class D64Builder {
       }
     }
     const int sectorIndex = entries_ / 8;
-    if (sectors.size() < count || sectorIndex >= 18) {
+    if (sectors.size() < count || entries_ >= DirectoryCapacity()) {
       return false;
     }
-    const Sector directory{18, 1 + sectorIndex};
+    const Sector directory = Directory(sectorIndex);
     if (entries_ % 8 == 0 && sectorIndex > 0) {
-      Link({18, sectorIndex}, directory);
+      Link(Directory(sectorIndex - 1), directory);
       Link(directory, {0, 255});
       taken[Index(directory)] = true;
     }
@@ -143,6 +160,7 @@ class D64Builder {
  private:
   std::size_t Index(Sector sector) const { return Position(sector) / 256; }
 
+  const DiskFormat* format_;
   int tracks_;
   Bytes image_;
   std::vector<bool> used_;

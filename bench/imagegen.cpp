@@ -11,6 +11,7 @@
 
 #include "builders.h"
 
+using namespace zumtal;
 using namespace zumtal::testing;
 
 namespace {
@@ -37,7 +38,7 @@ void Examples(const std::filesystem::path& dir) {
   Save(dir / "hello.prg", Program(0x0801, 120, 7));
   Save(dir / "Game (1985)(Maker).prg", Program(0x1000, 2000, 8));
 
-  D64Builder disk;
+  DiskBuilder disk;
   disk.SetDiskName("GAMES DISK");
   disk.AddProgram("INVADERS", Program(0x0801, 5000, 1));
   disk.AddProgram("BOULDER RUN", Program(0x0801, 12000, 2));
@@ -45,10 +46,27 @@ void Examples(const std::filesystem::path& dir) {
   disk.AddProgram("NOTES", Program(0x0000, 700, 4), 10, 129);  // a SEQ file: not reported
   Save(dir / "games.d64", disk.bytes());
 
-  D64Builder big(40, true);
+  DiskBuilder big(kD64Format, 40, true);
   big.SetDiskName("FORTY TRACKS");
   big.AddProgram("DEMO", Program(0x0801, 40000, 5));
   Save(dir / "forty.d64", big.bytes());
+
+  // A 1571 disk: one program runs from the first side into the second, the
+  // next lies wholly on the second.
+  DiskBuilder twoSides(kD71Format);
+  twoSides.SetDiskName("BOTH SIDES");
+  twoSides.AddProgram("FRONT", Program(0x0801, 3000, 10));
+  twoSides.AddProgram("LONG STORY", Program(0x0801, 170000, 11), 3);
+  twoSides.AddProgram("BACK", Program(0x1C01, 900, 12));
+  Save(dir / "example.d71", twoSides.bytes());
+
+  // A 1581 disk with a partition, which is an area rather than a program.
+  DiskBuilder big81(kD81Format);
+  big81.SetDiskName("THREE AND A HALF");
+  big81.AddProgram("LOADER", Program(0x0801, 400, 13), 1);
+  big81.AddProgram("GEO AREA", Program(0x0000, 40 * 254, 14), 1, 133);
+  big81.AddProgram("MAIN", Program(0x0801, 30000, 15), 1);
+  Save(dir / "example.d81", big81.bytes());
 
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
@@ -70,7 +88,7 @@ void Seeds(const std::filesystem::path& dir) {
       tape.PutEntry(2, 0x1000, 0x0FFF, 0x12345, "WRAPPED");
     }
     Save(dir / ("seed" + std::to_string(i) + ".t64"), tape.bytes());
-    D64Builder disk(i % 3 == 0 ? 40 : 35, i % 2 == 1);
+    DiskBuilder disk(kD64Format, i % 3 == 0 ? 40 : 35, i % 2 == 1);
     for (int f = 0; f < i * 3; ++f) {
       disk.AddProgram("FILE", Program(0x0801, static_cast<std::size_t>(random.Between(0, 3000)), random.Next()),
                       random.Between(1, 10), f % 4 == 3 ? 129 : 130);
@@ -83,6 +101,21 @@ void Seeds(const std::filesystem::path& dir) {
     }
     Save(dir / ("seed" + std::to_string(i) + ".d64"), disk.bytes());
   }
+  // The larger formats: fewer seeds, as each is large.
+  for (int i = 0; i < 3; ++i) {
+    for (const DiskFormat* format : {&kD71Format, &kD81Format}) {
+      DiskBuilder disk(*format, 0, i == 1);
+      for (int f = 0; f < 4 + i * 6; ++f) {
+        disk.AddProgram("FILE", Program(0x0801, static_cast<std::size_t>(random.Between(0, 60000)), random.Next()),
+                        random.Between(1, 10), f % 4 == 3 ? 133 : 130);
+      }
+      if (i == 2) {
+        disk.Link(disk.Directory(1), disk.Directory(0));
+      }
+      const char* extension = format == &kD71Format ? ".d71" : ".d81";
+      Save(dir / ("seed" + std::to_string(i) + extension), disk.bytes());
+    }
+  }
 }
 
 std::string Name(const char* stem, int number) {
@@ -93,25 +126,40 @@ std::string Name(const char* stem, int number) {
 
 // D64 images, T64 archives and PRG files in the proportions of a real
 // collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
+// Every tenth disk (the names ending in 0) is also written as a D71 and as
+// a D81 image holding the same programs, to compare the formats.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
   const int disks = scale == 0 ? 200 : 2000 * scale;
   const int tapes = disks / 4;
   const int programs = disks;
   for (int i = 0; i < disks; ++i) {
-    D64Builder disk(i % 2 == 0 ? 35 : 40, i % 4 < 2);
+    DiskBuilder disk(kD64Format, i % 2 == 0 ? 35 : 40, i % 4 < 2);
     disk.SetDiskName(Name("DISK ", i));
     const int files = random.Between(5, 40);
     const int capacity = (i % 2 == 0 ? 664 : 749) * 254;
     const int fill = capacity * random.Between(20, 95) / 100;
+    DiskBuilder twoSides(kD71Format);
+    DiskBuilder big81(kD81Format);
+    twoSides.SetDiskName(Name("DISK ", i));
+    big81.SetDiskName(Name("DISK ", i));
     for (int f = 0; f < files; ++f) {
       const int size = std::max(2, fill / files + random.Between(-200, 200));
-      if (!disk.AddProgram(Name("PROG ", f), Program(0x0801, static_cast<std::size_t>(size), random.Next()),
-                           random.Between(3, 10))) {
+      const Bytes program = Program(0x0801, static_cast<std::size_t>(size), random.Next());
+      const int interleave = random.Between(3, 10);
+      if (!disk.AddProgram(Name("PROG ", f), program, interleave)) {
         break;
+      }
+      if (i % 10 == 0) {
+        twoSides.AddProgram(Name("PROG ", f), program, interleave);
+        big81.AddProgram(Name("PROG ", f), program, interleave);
       }
     }
     Save(dir / (Name("disk", i) + ".d64"), disk.bytes());
+    if (i % 10 == 0) {
+      Save(dir / (Name("disk", i) + ".d71"), twoSides.bytes());
+      Save(dir / (Name("disk", i) + ".d81"), big81.bytes());
+    }
   }
   for (int i = 0; i < tapes; ++i) {
     const int entries = random.Between(1, 30);

@@ -3,7 +3,9 @@
 # reads every file) and `cat`, over a synthetic collection, plain and
 # zipped, warm and cold, on one thread and on every core.
 # Usage: bench/run.sh [BUILD_DIR]   (environment: BENCH_DIR, SCALE, RUNS)
-#   SCALE=1 gives the full collection; SCALE=0 a tenth of it, one run each.
+#   SCALE=1 gives the full collection (2,000 D64, 500 T64, 2,000 PRG; the
+#   programs of every tenth D64 again as D71, D81 and G64 images); SCALE=0 a
+#   tenth of it, one run each.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 zumtal="$build/zumtal"
@@ -67,6 +69,16 @@ run cj1 "$collection" "$zumtal -j 1 '*' > /dev/null" "$evict"
 run cdefault "$collection" "$zumtal '*' > /dev/null" "$evict"
 t() { awk -F, -v n="$1" '$1 == n { print $2 }' "$times"; }
 
+# 2b. The disk formats side by side: the same programs as D64 (every tenth
+# disk, the names ending in 0), D71, D81 and G64 images. Without a shell
+# (-N), whose start would weigh on so short a run.
+disks="$root/disks.csv"
+formats=()
+for f in d71 d81 g64; do compgen -G "$collection/*.$f" >/dev/null && formats+=(-n "$f" "$zumtal '*.$f'"); done
+(cd "$collection" && hyperfine -N --warmup 3 --runs $((runs * 3)) --export-csv "$disks" --style basic \
+  -n d64 "$zumtal 'disk????0.d64'" "${formats[@]}" >/dev/null)
+images=$(cd "$collection" && ls -- disk????0.d64 | wc -l)
+
 # 3. Peak memory and system calls per file.
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ { print $2 }'; }
 rss1=$(cd "$collection" && peak "$zumtal" -j 1 '*')
@@ -113,6 +125,8 @@ row "zumtal default (zipped)" zdefault zfloor zj1 "$zfiles"
 row "read floor (cold)" cfloor cfloor cfloor "$files"
 row "zumtal -j 1 (cold)" cj1 cfloor cj1 "$files"
 row "zumtal default (cold)" cdefault cfloor cj1 "$files"
+awk -F, -v n="$images" 'NR > 1 { printf "%s %s %.0f/s", (NR == 2 ? sprintf("%-28s", "disk images per second") : ","), toupper($1), n / $4 }
+  END { printf " (%d images each, same programs)\n", n }' "$disks"
 printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg %s KiB\n' "peak memory" \
   "$rss1" "$rss2" "$rss8" "$rssd" "$rss_huge"
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-28s %.2f (%d calls)\n", "system calls per file", n / f, n }'

@@ -1,20 +1,33 @@
-// libFuzzer target: the bytes are the input file of one reader, chosen at
-// build time. Reports go to memory; the run-ending failure is an ordinary
-// outcome. Anything else (a crash, a sanitizer report, a hang) is a fault.
+// libFuzzer target: the bytes are the input file of a reader chosen at build
+// time. When the target serves several readers (one per format of the disk
+// family), the first byte picks the reader and the rest is the file.
+// Reports go to memory; the run-ending failure is an ordinary outcome.
+// Anything else (a crash, a sanitizer report, a hang) is a fault.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "driver/run_failure.h"
 #include "readers/readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zumtal;
+  static constexpr Reader kReaders[] = {ZUMTAL_FUZZ_READERS};
+  constexpr std::size_t kCount = sizeof kReaders / sizeof kReaders[0];
+  Reader reader = kReaders[0];
+  if constexpr (kCount > 1) {
+    if (size == 0) {
+      return 0;
+    }
+    reader = kReaders[data[0] % kCount];
+    ++data;
+    --size;
+  }
   Output out;
   ReportWriter reports(out, size % 2 == 1);
-  InputFile in(std::vector<std::uint8_t>(data, data + size));
+  InputFile in(std::span<const std::uint8_t>(data, size));
   try {
-    ZUMTAL_FUZZ_READER(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});
+    reader(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});
   } catch (const RunFailure& failure) {
     if (failure.Code() != kReadFailure) {
       __builtin_trap();  // a reader's only failure is a read that cannot deliver

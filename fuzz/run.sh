@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Runs each reader's fuzzer for SECONDS seconds on a corpus seeded from the
+# Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
+# The disk target's inputs begin with a byte that picks the format: 0 D64,
+# 1 D71, 2 D81.
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 d64; do
+for reader in prg t64 disk; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
-  cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
-  case $reader in d64) max=200000 ;; *) max=80000 ;; esac
+  if [ "$reader" = disk ]; then
+    pick=0
+    for extension in d64 d71 d81; do
+      for file in "$seeds"/*."$extension" "$root"/examples/*."$extension"; do
+        { printf "\\$pick"; cat "$file"; } > "$corpus/$(basename "$file")"
+      done
+      pick=$((pick + 1))
+    done
+  else
+    cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
+  fi
+  case $reader in disk) max=830000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"

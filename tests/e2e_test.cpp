@@ -133,17 +133,22 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
   for (int i = 0; i < 40; ++i) {
     tape.AddProgram("E" + std::to_string(i), Program(2049, 30000, static_cast<std::uint32_t>(i)));
   }
-  D64Builder disk(40, true);
-  for (int i = 0; disk.AddProgram("P" + std::to_string(i), Program(2049, 9000, static_cast<std::uint32_t>(i)), 3);
-       ++i) {
-  }
+  const auto full = [](const DiskFormat& format, int tracks) {
+    DiskBuilder disk(format, tracks, true);
+    for (int i = 0; disk.AddProgram("P" + std::to_string(i), Program(2049, 9000, static_cast<std::uint32_t>(i)), 3);
+         ++i) {
+    }
+    return disk.bytes();
+  };
   const struct {
     const char* name;
     Bytes bytes;
     Reader reader;
   } cases[] = {{"big.t64", tape.bytes(), ReadT64},
-               {"full.d64", disk.bytes(), ReadD64},
-               {"big.prg", Program(2049, 700000, 5), ReadPrg}};
+               {"full.d64", full(kD64Format, 40), ReadD64},
+               {"full.d71", full(kD71Format, 70), ReadD71},
+               {"full.d81", full(kD81Format, 80), ReadD81},
+               {"big.prg", Program(2049, 1500000, 5), ReadPrg}};
   const TempDir dir;
   for (const auto& c : cases) {
     dir.Write(c.name, c.bytes);
@@ -170,8 +175,8 @@ TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
 // status, and every line before the end is whole.
 const std::string kFailure = "Runtime error 100 at 0x";
 
-D64Builder SoundDisk() {
-  D64Builder disk;
+DiskBuilder SoundDisk(const DiskFormat& format = kD64Format) {
+  DiskBuilder disk(format);
   // Enough to reach past the directory track, so that cuts fall in chains.
   for (int i = 0; i < 12; ++i) {
     disk.AddProgram("PROGRAM " + std::to_string(i), Program(0x0801, 13000, 99u + static_cast<std::uint32_t>(i)));
@@ -181,10 +186,10 @@ D64Builder SoundDisk() {
 
 TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   const TempDir dir;
-  D64Builder directoryLoop = SoundDisk();
+  DiskBuilder directoryLoop = SoundDisk();
   directoryLoop.Link({18, 2}, {18, 1});
   dir.Write("dirloop.d64", directoryLoop.bytes());
-  D64Builder chainLoop;
+  DiskBuilder chainLoop;
   chainLoop.AddProgram("LOOP", Program(0x0801, 3000));
   chainLoop.Link({1, 10}, {1, 0});
   dir.Write("chainloop.d64", chainLoop.bytes());
@@ -192,6 +197,10 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   tape.SetCount(65535);
   tape.bytes().resize(100);
   dir.Write("count.t64", tape.bytes());
+  DiskBuilder directoryLoop81 = SoundDisk(kD81Format);
+  directoryLoop81.Link(directoryLoop81.Directory(1), directoryLoop81.Directory(0));
+  dir.Write("dirloop.d81", directoryLoop81.bytes());
+  dir.Write("empty.d71", {});
 
   const struct {
     std::vector<std::string> args;
@@ -205,6 +214,8 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
        100,
        1},
       {{"dirloop.d64"}, "\r\n.D64\r\n\"dirloop.d64\"", 0, 12},  // each program once
+      {{"dirloop.d81"}, "\r\n.D81\r\n\"dirloop.d81\"", 0, 12},
+      {{"empty.d71"}, "\r\n.D71\r\n" + kFailure, 100, 0},
   };
   for (const auto& c : cases) {
     const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 10);
@@ -222,41 +233,58 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
 
 TEST(Hostile, CutDiskImageKeepsWholeReportsBeforeTheCut) {
   const TempDir dir;
-  D64Builder disk = SoundDisk();
-  dir.Write("cut.d64", disk.bytes());
-  const auto whole = RunProgram(dir.path(), {"cut.d64"});
-  ASSERT_EQ(whole.status, 0);
-  ASSERT_EQ(std::count(whole.output.begin(), whole.output.end(), '\n'), 2 + 12 + 6);
-  const std::string reports = whole.output.substr(0, whole.output.find("----"));
-  for (std::size_t length = 0; length < disk.bytes().size(); length += 9973) {
-    Bytes cut = disk.bytes();
-    cut.resize(length);
-    dir.Write("cut.d64", cut);
-    const auto result = RunProgram(dir.path(), {"cut.d64"});
-    const std::size_t failure = result.output.find(kFailure);
-    if (failure == std::string::npos) {  // the cut spared everything read
-      EXPECT_EQ(result.output, whole.output) << length;
-      continue;
+  const std::pair<const DiskFormat*, std::string> formats[] = {
+      {&kD64Format, "cut.d64"}, {&kD71Format, "cut.d71"}, {&kD81Format, "cut.d81"}};
+  for (const auto& [format, name] : formats) {
+    DiskBuilder disk = SoundDisk(*format);
+    dir.Write(name, disk.bytes());
+    const auto whole = RunProgram(dir.path(), {name});
+    ASSERT_EQ(whole.status, 0);
+    ASSERT_EQ(std::count(whole.output.begin(), whole.output.end(), '\n'), 2 + 12 + 6);
+    const std::string reports = whole.output.substr(0, whole.output.find("----"));
+    for (std::size_t length = 0; length < disk.bytes().size(); length += disk.bytes().size() / 18 + 13) {
+      Bytes cut = disk.bytes();
+      cut.resize(length);
+      dir.Write(name, cut);
+      const auto result = RunProgram(dir.path(), {name});
+      const std::size_t failure = result.output.find(kFailure);
+      if (failure == std::string::npos) {  // the cut spared everything read
+        EXPECT_EQ(result.output, whole.output) << name << length;
+        continue;
+      }
+      EXPECT_EQ(result.status, 100) << name << length;
+      // Before the failure: a whole-line prefix of the uncut image's reports.
+      const std::string before = result.output.substr(0, failure);
+      EXPECT_EQ(before, reports.substr(0, before.size())) << name << length;
+      EXPECT_TRUE(before.ends_with("\r\n")) << name << length;
     }
-    EXPECT_EQ(result.status, 100) << length;
-    // Before the failure: a whole-line prefix of the uncut image's reports.
-    const std::string before = result.output.substr(0, failure);
-    EXPECT_EQ(before, reports.substr(0, before.size())) << length;
-    EXPECT_TRUE(before.ends_with("\r\n")) << length;
   }
 }
 
-TEST(Hostile, HugeSparseProgramIsSummedInBoundedMemory) {
+// Sparse 2 GiB files: only what the reader walks is read, in bounded memory.
+TEST(Hostile, HugeSparseFilesAreReadInBoundedMemory) {
   const TempDir dir;
-  const auto path = dir.path() / "huge.prg";
-  dir.Write("huge.prg", {1, 8, 5});
-  std::filesystem::resize_file(path, 2ull << 30);
-  const auto result = RunProgram(dir.path(), {"huge.prg"}, Stdout::kPipe, 60);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.output.find("\",2049,65534,5,\""), std::string::npos);
+  DiskBuilder disk(kD81Format);
+  disk.AddProgram("AT THE START", Program(0x0801, 5000));
+  const struct {
+    const char* name;
+    Bytes start;
+    std::string report;
+  } cases[] = {
+      {"huge.prg", {1, 8, 5}, "\",2049,65534,5,\""},
+      {"huge.d81", disk.bytes(), "\"AT THE START    \",2049,5000," + std::to_string(Sum(Program(0x0801, 5000), 2))},
+  };
+  for (const auto& c : cases) {
+    dir.Write(c.name, c.start);
+    std::filesystem::resize_file(dir.path() / c.name, 2ull << 30);
+    const auto result = RunProgram(dir.path(), {c.name}, Stdout::kPipe, 60);
+    EXPECT_EQ(result.status, 0) << c.name;
+    EXPECT_NE(result.output.find(c.report), std::string::npos) << c.name << result.output;
 #ifndef ZUMTAL_SANITIZED
-  EXPECT_LT(result.maxRssKb, 8 * 1024);
+    EXPECT_LT(result.maxRssKb, 8 * 1024) << c.name;
 #endif
+    std::filesystem::remove(dir.path() / c.name);
+  }
 }
 
 }  // namespace

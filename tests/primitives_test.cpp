@@ -73,6 +73,28 @@ TEST(Primitives, SumBytesAddsUnsignedBytesAndWraps) {
   EXPECT_TRUE(in.AtEnd());
 }
 
+// A file over the caller's buffer reads the bytes as they stand at each
+// read, and never beyond the buffer.
+TEST(Primitives, CallersBufferIsReadInPlace) {
+  Bytes buffer(300, 0);
+  InputFile in{std::span<const std::uint8_t>(buffer)};
+  buffer[256] = 7;
+  buffer[257] = 9;
+  in.SeekTo(256);
+  EXPECT_EQ(in.SumBytes(2), 16u);
+  buffer[299] = 200;
+  in.SeekTo(299);
+  EXPECT_EQ(in.ReadByte(), 200);
+  EXPECT_EQ(in.FileLength(), 300u);
+  EXPECT_EQ(StatusOf({},
+                     [&buffer](InputFile&) {
+                       InputFile view{std::span<const std::uint8_t>(buffer)};
+                       view.SeekTo(299);
+                       view.ReadWord();
+                     }),
+            kReadFailure);
+}
+
 TEST(Names, HexAndPrintableForms) {
   EXPECT_EQ(ByteToHex(160), "A0");
   EXPECT_EQ(ByteToHex(32), "20");

@@ -22,6 +22,11 @@ InputFile::InputFile(std::vector<std::uint8_t> bytes) : length_(bytes.size()), m
   windowLength_ = length_;
 }
 
+InputFile::InputFile(std::span<const std::uint8_t> bytes) : length_(bytes.size()) {
+  window_ = bytes.data();
+  windowLength_ = length_;
+}
+
 InputFile::InputFile(FileHandle handle, std::uint64_t length) : handle_(handle), open_(true), length_(length) {}
 
 std::unique_ptr<InputFile> InputFile::Open(const std::string& path) {

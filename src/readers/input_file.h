@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,16 @@ namespace zumtal {
 
 class InputFile {
  public:
-  // The size of the window: a whole disk image fits in one read.
-  static constexpr std::size_t kWindow = 256 * 1024;
+  // The size of the window: a whole disk image, of any format with its
+  // error bytes, fits in one read.
+  static constexpr std::size_t kWindow = 1024 * 1024;
 
   // A file held in memory (tests and fuzzing).
   explicit InputFile(std::vector<std::uint8_t> bytes);
+  // A file over a buffer that the caller owns and keeps alive; its length
+  // is fixed, and its bytes may change between reads (sectors decoded into
+  // it on demand are read where they land).
+  explicit InputFile(std::span<const std::uint8_t> bytes);
   // Opens a file from the file system; nullptr when it cannot be opened.
   static std::unique_ptr<InputFile> Open(const std::string& path);
 
