@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Runs each reader's fuzzer for SECONDS seconds on a corpus seeded from the
-# examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
+# Runs each reader's fuzzer, and the GCR track decoder's, for SECONDS seconds
+# on a corpus seeded from the examples and the image builders.
+# Usage: fuzz/run.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 d64; do
+shopt -s nullglob
+for reader in prg t64 d64 gcr; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
-  case $reader in d64) max=200000 ;; *) max=80000 ;; esac
+  case $reader in d64) max=200000 ;; gcr) max=16000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"
