@@ -5,6 +5,7 @@
 #include "readers/gcr.h"
 
 #include <bit>
+#include <cstring>
 
 namespace zumtal {
 
@@ -13,6 +14,7 @@ namespace {
 constexpr std::size_t kBefore = 2;           // bytes of the ring before its start: 16 bits to look back
 constexpr std::size_t kAfter = 325 + 8 + 8;  // a whole data block, then an 8-byte load, past the end
 constexpr std::uint16_t kBad = 0x100;        // a decoded "byte" with an invalid code in it
+constexpr std::uint64_t kJudged = (std::uint64_t{1} << 48) - 1;  // the bits of a window judged for sync ends
 
 constexpr std::uint8_t kHeaderBlock = 0x08;
 constexpr std::uint8_t kDataBlock = 0x07;
@@ -32,9 +34,10 @@ constexpr std::array<std::uint16_t, 1024> kDecode = [] {
 }();
 
 std::uint64_t LoadBigEndian(const std::uint8_t* at) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < 8; ++i) {
-    value = value << 8 | at[i];
+  std::uint64_t value;
+  std::memcpy(&value, at, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) {
+    value = __builtin_bswap64(value);
   }
   return value;
 }
@@ -43,8 +46,13 @@ std::uint64_t LoadBigEndian(const std::uint8_t* at) {
 class Ring {
  public:
   Ring(const std::uint8_t* stream, std::size_t length) : length_(length), bytes_(kBefore + length + kAfter) {
-    for (std::size_t i = 0; i < bytes_.size(); ++i) {
-      bytes_[i] = stream[(i + length * kBefore - kBefore) % length];
+    for (std::size_t i = 0; i < kBefore; ++i) {
+      bytes_[i] = stream[(length * kBefore - kBefore + i) % length];
+    }
+    std::memcpy(bytes_.data() + kBefore, stream, length);
+    // Byte by byte, so that a ring shorter than the tail repeats.
+    for (std::size_t i = kBefore + length; i < bytes_.size(); ++i) {
+      bytes_[i] = bytes_[i - length];
     }
   }
 
@@ -56,9 +64,10 @@ class Ring {
 
   // 56 bits from ring bit `bit` on, the first one highest (the low 8 bits
   // are zero).
-  std::uint64_t Bits(std::size_t bit) const {
-    return LoadBigEndian(bytes_.data() + kBefore + bit / 8) << (bit % 8);
-  }
+  std::uint64_t Bits(std::size_t bit) const { return LoadBigEndian(ByteOf(bit)) << (bit % 8); }
+  // The byte that holds ring bit `bit`, in a line of bytes that goes on
+  // past the end of the ring.
+  const std::uint8_t* ByteOf(std::size_t bit) const { return bytes_.data() + kBefore + bit / 8; }
 
   // The byte decoded from the 10 bits starting `shift` bits below the top of
   // `bits`.
@@ -91,22 +100,39 @@ int HeaderSector(const Ring& ring, std::size_t bit, int track) {
 // Decodes the data block at `bit` into `data` (256 bytes); false when it is
 // not a data block, holds an invalid code or fails its checksum.
 bool DecodeData(const Ring& ring, std::size_t bit, std::uint8_t* data) {
-  // 258 bytes count: the block id, the 256 data bytes and their checksum.
-  std::uint16_t decoded[260];
-  for (std::size_t group = 0; group < 65; ++group) {
-    const std::uint64_t bits = ring.Bits(bit + 40 * group);
-    for (int i = 0; i < 4; ++i) {
-      decoded[4 * group + static_cast<std::size_t>(i)] = Ring::Decode(bits, 10 * i);
-    }
+  // 65 groups of 5 stream bytes, 4 bytes each: the block id and data bytes
+  // 0 to 2, then 4 data bytes each, then data byte 255 and the checksum.
+  const std::uint8_t* at = ring.ByteOf(bit);
+  const auto shift = static_cast<int>(bit % 8);
+  unsigned flags = 0;
+  unsigned sum = 0;
+  const auto take = [&flags, &sum](std::uint64_t bits, int from) {
+    const unsigned value = Ring::Decode(bits, from);
+    flags |= value;
+    sum ^= value;
+    return static_cast<std::uint8_t>(value);
+  };
+  std::uint64_t bits = LoadBigEndian(at) << shift;
+  const unsigned id = Ring::Decode(bits, 0);
+  data[0] = take(bits, 10);
+  data[1] = take(bits, 20);
+  data[2] = take(bits, 30);
+  for (std::size_t group = 1; group < 64; ++group) {
+    bits = LoadBigEndian(at + 5 * group) << shift;
+    const std::uint8_t first = take(bits, 0);
+    const std::uint8_t second = take(bits, 10);
+    const std::uint8_t third = take(bits, 20);
+    const std::uint8_t fourth = take(bits, 30);
+    std::uint8_t* out = data + 4 * group - 1;
+    out[0] = first;
+    out[1] = second;
+    out[2] = third;
+    out[3] = fourth;
   }
-  auto bad = static_cast<std::uint16_t>(decoded[0] ^ kDataBlock);
-  std::uint16_t checksum = decoded[257];
-  for (std::size_t i = 0; i < 256; ++i) {
-    bad |= decoded[1 + i] & kBad;
-    checksum ^= decoded[1 + i];
-    data[i] = static_cast<std::uint8_t>(decoded[1 + i]);
-  }
-  return (bad | checksum) == 0;
+  bits = LoadBigEndian(at + 5 * 64) << shift;
+  data[255] = take(bits, 0);
+  take(bits, 10);  // the checksum: the XOR of all is then 0
+  return ((flags | id) & kBad) == 0 && id == kDataBlock && sum == 0;
 }
 
 }  // namespace
@@ -147,14 +173,15 @@ GcrTrack DecodeGcrTrack(const std::uint8_t* stream, std::size_t length, int trac
 
   // Sync ends, 48 bits at a time: a 0 bit whose 10 bits before are all 1s.
   // Each window starts 16 bits before the bits it judges.
-  constexpr std::uint64_t kJudged = (std::uint64_t{1} << 48) - 1;
   for (std::size_t byte = 0; byte < length; byte += 6) {
     const std::uint64_t window = ring.Window(byte);
     const std::uint64_t before1 = window >> 1;
     const std::uint64_t before2 = before1 & before1 >> 1;
     const std::uint64_t before4 = before2 & before2 >> 2;
-    const std::uint64_t before8 = before4 & before4 >> 4;
-    std::uint64_t ends = ~window & before8 & before2 >> 8 & kJudged;
+    std::uint64_t ends = ~window & before4 & before4 >> 4 & before2 >> 8 & kJudged;
+    if (ends == 0) {
+      continue;
+    }
     if (length - byte < 6) {
       ends &= ~((std::uint64_t{1} << (48 - 8 * (length - byte))) - 1);
     }
