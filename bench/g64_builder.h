@@ -131,7 +131,7 @@ class G64Builder {
           if (t > kMaxTrack) {
             return Bytes(256, 0);
           }
-          const auto at = d64.begin() + TrackOffset[static_cast<std::size_t>(t)] + 256 * s;
+          const std::uint8_t* at = d64.data() + TrackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
           return Bytes(at, at + 256);
         }) {
     id1_ = d64[TrackOffset[18] + 162];
@@ -214,9 +214,11 @@ class G64Builder {
     for (const Bytes& stream : entries) {
       maxLength = std::max(maxLength, stream.size());
     }
-    Bytes image = ToBytes("GCR-1541");
-    image.insert(image.end(), {0, 84, static_cast<std::uint8_t>(maxLength), static_cast<std::uint8_t>(maxLength >> 8)});
-    image.resize(12 + 8 * 84, 0);
+    Bytes image(12 + 8 * 84, 0);
+    std::memcpy(image.data(), "GCR-1541", 8);
+    image[9] = 84;
+    image[10] = static_cast<std::uint8_t>(maxLength);
+    image[11] = static_cast<std::uint8_t>(maxLength >> 8);
     for (std::size_t e = 0; e < 84; ++e) {
       if (entries[e].empty()) {
         continue;

@@ -45,7 +45,7 @@ std::uint64_t LoadBigEndian(const std::uint8_t* at) {
 // The ring of `length` bytes, readable from any bit as a straight line.
 class Ring {
  public:
-  Ring(const std::uint8_t* stream, std::size_t length) : length_(length), bytes_(kBefore + length + kAfter) {
+  Ring(const std::uint8_t* stream, std::size_t length) : bytes_(kBefore + length + kAfter) {
     for (std::size_t i = 0; i < kBefore; ++i) {
       bytes_[i] = stream[(length * kBefore - kBefore + i) % length];
     }
@@ -55,8 +55,6 @@ class Ring {
       bytes_[i] = bytes_[i - length];
     }
   }
-
-  std::size_t Length() const { return length_; }
 
   // Stream bits 8 * byte - 16 to 8 * byte + 47 (ring positions), the first
   // one highest.
@@ -74,7 +72,6 @@ class Ring {
   static std::uint16_t Decode(std::uint64_t bits, int shift) { return kDecode[(bits >> (54 - shift)) & 0x3FF]; }
 
  private:
-  std::size_t length_;
   std::vector<std::uint8_t> bytes_;
 };
 
