@@ -10,6 +10,7 @@
 #include <string>
 
 #include "builders.h"
+#include "g64_builder.h"
 
 using namespace zumtal;
 using namespace zumtal::testing;
@@ -100,6 +101,19 @@ void Seeds(const std::filesystem::path& dir) {
       disk.bytes().resize(91900);
     }
     Save(dir / ("seed" + std::to_string(i) + ".d64"), disk.bytes());
+    if (i == 1 || i == 4) {
+      G64Builder g64(disk.bytes());
+      g64.RotateAll(static_cast<std::size_t>(i));
+      g64.DamagedCopyFirst(18, 1);
+      g64.WrapDataBlock(18, 0);
+      g64.SetHalfTracks(i == 4);
+      Save(dir / ("seed" + std::to_string(i) + ".g64"), g64.Build());
+      // One track for the GCR decoder: its number, then its stream.
+      Bytes track{18};
+      const Bytes stream = g64.TrackStream(18);
+      track.insert(track.end(), stream.begin(), stream.end());
+      Save(dir / ("seed" + std::to_string(i) + ".gcr"), track);
+    }
   }
   // The larger formats: fewer seeds, as each is large.
   for (int i = 0; i < 3; ++i) {
@@ -116,6 +130,13 @@ void Seeds(const std::filesystem::path& dir) {
       Save(dir / ("seed" + std::to_string(i) + extension), disk.bytes());
     }
   }
+  // A short track: three sectors, the last one's data block across the end.
+  std::vector<GcrCopy> copies{{0, 1, Program(0, 254, 1)}, {1, 1, Program(0, 254, 2)}, {2, 1, Program(0, 254, 3)}};
+  copies[1].badDataSum = true;
+  Bytes track{1};
+  const Bytes stream = GcrTrackStream(copies, 0, 8 * 100 + 5);
+  track.insert(track.end(), stream.begin(), stream.end());
+  Save(dir / "seed8.gcr", track);
 }
 
 std::string Name(const char* stem, int number) {

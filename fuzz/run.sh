@@ -2,14 +2,15 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81.
+# 1 D71, 2 D81. The GCR target's begin with the track number.
 set -euo pipefail
+shopt -s nullglob
 build=${1:-build-fuzz}
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk; do
+for reader in prg t64 disk gcr; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
@@ -23,7 +24,7 @@ for reader in prg t64 disk; do
   else
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
-  case $reader in disk) max=830000 ;; *) max=80000 ;; esac
+  case $reader in disk) max=830000 ;; gcr) max=16000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"
