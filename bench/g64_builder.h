@@ -119,7 +119,7 @@ class G64Builder {
   // in order.
   G64Builder(int tracks, const SectorBytes& sectorBytes) {
     for (int t = 1; t <= tracks; ++t) {
-      for (int s = 0; s < SectorsPerTrack(t); ++s) {
+      for (int s = 0; s < kD64Format.sectorsPerTrack[static_cast<std::size_t>(t)]; ++s) {
         Copies(t).push_back({s, t, sectorBytes(t, s)});
       }
     }
@@ -128,14 +128,14 @@ class G64Builder {
   // up to `tracks`, hold zeros.
   explicit G64Builder(const Bytes& d64, int tracks = 0)
       : G64Builder(tracks != 0 ? tracks : d64.size() >= 196608 ? 40 : 35, [&d64](int t, int s) {
-          if (t > kMaxTrack) {
+          if (t > kD64Format.lastTrack) {
             return Bytes(256, 0);
           }
-          const std::uint8_t* at = d64.data() + TrackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
+          const std::uint8_t* at = d64.data() + kD64Format.trackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
           return Bytes(at, at + 256);
         }) {
-    id1_ = d64[TrackOffset[18] + 162];
-    id2_ = d64[TrackOffset[18] + 163];
+    id1_ = d64[kD64Format.trackOffset[18] + 162];
+    id2_ = d64[kD64Format.trackOffset[18] + 163];
   }
 
   // The copies on a track, in the order the stream holds them.

@@ -125,7 +125,7 @@ TEST(GcrDecoder, NoSectorFromStreamsWithoutGoodBlocks) {
 // The image's layout: each full track's entry decodes to the D64's sectors;
 // half tracks and absent tracks as asked.
 TEST(G64Builder, TracksDecodeToTheD64Sectors) {
-  D64Builder disk;
+  DiskBuilder disk;
   disk.AddProgram("GAME", Program(0x0801, 30000, 3));
   G64Builder g64(disk.bytes());
   g64.SetHalfTracks(true);
@@ -146,8 +146,8 @@ TEST(G64Builder, TracksDecodeToTheD64Sectors) {
     ASSERT_EQ(offset != 0 && half != 0, t <= 35 && t != 20) << t;
     if (offset != 0) {
       const GcrTrack track = DecodeGcrTrack(image.data() + offset + 2, word(offset, 2), t);
-      ASSERT_EQ(track.Count(), static_cast<std::size_t>(SectorsPerTrack(t))) << t;
-      for (int s = 0; s < SectorsPerTrack(t); ++s) {
+      ASSERT_EQ(track.Count(), static_cast<std::size_t>(kD64Format.sectorsPerTrack[static_cast<std::size_t>(t)])) << t;
+      for (int s = 0; s < kD64Format.sectorsPerTrack[static_cast<std::size_t>(t)]; ++s) {
         EXPECT_EQ(std::memcmp(track.Sector(static_cast<std::uint8_t>(s)), disk.At({t, s}), 256), 0) << t << "/" << s;
       }
     }
