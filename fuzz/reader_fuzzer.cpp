@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zumtal;
   Output out;
-  ReportWriter reports(out, size % 2 == 1);
+  constexpr Layout kLayouts[] = {Layout::kCsv, Layout::kLong, Layout::kJson};
+  ReportWriter reports(out, kLayouts[size % 3]);
   InputFile in(std::vector<std::uint8_t>(data, data + size));
   try {
     ZUMTAL_FUZZ_READER(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});
