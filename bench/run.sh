@@ -34,9 +34,12 @@ csv="$root/times.csv"
 hyperfine --warmup 2 --runs "$runs" --export-csv "$csv" --style basic \
   -n zumtal "$zumtal '*.d64' '*.t64' '*.prg' > /dev/null" \
   -n zumtal-l "$zumtal -l '*.d64' '*.t64' '*.prg' > /dev/null" \
+  -n zumtal-json "$zumtal --json '*.d64' '*.t64' '*.prg' > /dev/null" \
   -n cat "cat * > /dev/null" >/dev/null
 median() { awk -F, -v name="$1" '$1 == name { print $4 }' "$csv"; }
-z=$(median zumtal); zl=$(median zumtal-l); c=$(median cat)
+z=$(median zumtal); zl=$(median zumtal-l); zj=$(median zumtal-json); c=$(median cat)
+# The bytes hashed: every program's PRG form (two load-address bytes and its data).
+hashed=$("$zumtal" --json '*.d64' '*.t64' '*.prg' | grep -o '"size":[0-9]*' | awk -F: '{ n += $2 + 2 } END { print n }')
 
 # 3. Peak memory and system calls per file.
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ { print $2 }'; }
@@ -63,12 +66,14 @@ t_small=$(linear $small); t_large=$(linear $large)
 
 printf '\n%-22s %s\n' "machine" "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
 printf '%-22s %s\n' "files" "$files" "megabytes" "$megabytes"
-awk -v z="$z" -v zl="$zl" -v c="$c" -v f="$files" 'BEGIN {
+awk -v z="$z" -v zl="$zl" -v zj="$zj" -v c="$c" -v f="$files" -v h="$hashed" 'BEGIN {
   printf "%-22s %.3f s\n", "zumtal median", z
   printf "%-22s %.3f s\n", "zumtal -l median", zl
+  printf "%-22s %.3f s\n", "zumtal --json median", zj
   printf "%-22s %.3f s\n", "cat median", c
   printf "%-22s %.2f (CSV), %.2f (-l)\n", "ratio zumtal/cat", z / c, zl / c
-  printf "%-22s %.0f\n", "files per second", f / z }'
+  printf "%-22s %.0f\n", "files per second", f / z
+  printf "%-22s %.0f MB hashed, %.0f MB/s over the CSV run\n", "hashing (--json)", h / 1e6, h / 1e6 / (zj - z) }'
 printf '%-22s %s KiB (collection), %s KiB (2 GiB .prg)\n' "peak memory" "$rss" "$rss_huge"
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-22s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
