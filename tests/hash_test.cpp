@@ -129,22 +129,5 @@ TEST(JsonText, Utf8RuleAndEscapes) {
   }
 }
 
-TEST(JsonText, EventsCarryTheNameBytesWhenNotUtf8) {
-  const struct {
-    std::string name;
-    std::string line;
-  } cases[] = {
-      {"r\xC3\xA9.txt", "{\"file\":\"r\xC3\xA9.txt\",\"error\":\"not a C64 file\"}\n"},
-      {"r\xE9\n.txt", "{\"file\":\"r\xEF\xBF\xBD\\n.txt\",\"file_hex\":\"72E90A2E747874\",\"error\":\"not a C64 file\"}\n"},
-  };
-  for (const auto& c : cases) {
-    Output out;
-    ReportWriter writer(out, Layout::kJson);
-    writer.WriteKeyLine(".TXT");
-    writer.WriteNotC64(c.name);
-    EXPECT_EQ(out.Text(), c.line);
-  }
-}
-
 }  // namespace
 }  // namespace zumtal
