@@ -67,6 +67,8 @@ run zdefault "$zipped" "$zumtal '*' > /dev/null"
 run cfloor "$collection" "$floor *" "$evict"
 run cj1 "$collection" "$zumtal -j 1 '*' > /dev/null" "$evict"
 run cdefault "$collection" "$zumtal '*' > /dev/null" "$evict"
+# The bytes hashed by --json: every program's PRG form (load address and data).
+hashed=$(cd "$collection" && "$zumtal" --json '*' | grep -o '"size":[0-9]*' | awk -F: '{ n += $2 + 2 } END { print n }')
 t() { awk -F, -v n="$1" '$1 == n { print $2 }' "$times"; }
 
 # 2b. The disk formats side by side: the same programs as D64 (every tenth
@@ -125,6 +127,8 @@ row "zumtal default (zipped)" zdefault zfloor zj1 "$zfiles"
 row "read floor (cold)" cfloor cfloor cfloor "$files"
 row "zumtal -j 1 (cold)" cj1 cfloor cj1 "$files"
 row "zumtal default (cold)" cdefault cfloor cj1 "$files"
+awk -v h="$hashed" -v j="$(t json)" -v z="$(t default)" 'BEGIN {
+  printf "%-28s %.0f MB hashed, %.0f MB/s over the CSV run\n", "hashing (--json)", h / 1e6, h / 1e6 / (j - z) }'
 awk -F, -v n="$images" 'NR > 1 { printf "%s %s %.0f/s", (NR == 2 ? sprintf("%-28s", "disk images per second") : ","), toupper($1), n / $4 }
   END { printf " (%d images each, same programs)\n", n }' "$disks"
 printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg %s KiB\n' "peak memory" \

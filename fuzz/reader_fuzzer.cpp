@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     --size;
   }
   Output out;
-  ReportWriter reports(out, size % 2 == 1);
+  constexpr Layout kLayouts[] = {Layout::kCsv, Layout::kLong, Layout::kJson};
+  ReportWriter reports(out, kLayouts[size % 3]);
   InputFile in(std::span<const std::uint8_t>(data, size));
   try {
     reader(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "driver/run.h"
@@ -284,6 +285,85 @@ TEST(Hostile, HugeSparseFilesAreReadInBoundedMemory) {
     EXPECT_LT(result.maxRssKb, 8 * 1024) << c.name;
 #endif
     std::filesystem::remove(dir.path() / c.name);
+  }
+}
+
+// Every --json line is one compact JSON object, ended by a line feed alone,
+// in one of three shapes: a program, an event, the run-ending failure (last).
+TEST(Json, EveryLineParsesInItsShape) {
+  using Keys = std::vector<std::string>;
+  const Keys entry{"file",   "format",       "image_name", "image_name_hex", "entry_name", "entry_name_hex",
+                   "load_address", "size", "raw_crc",    "crc32",          "md5",        "sha1"};
+  const Keys event{"file", "error"};
+  const Keys failure{"file", "error", "status"};
+
+  const TempDir dir;
+  dir.Write("a.prg", PrgFile("AB"));
+  dir.Write("odd\xFF\x01\"q.prg", PrgFile("Z"));
+  T64Builder tape("T\xC3\xA9P\xFF\x07", 2);
+  tape.AddProgram("E\x80\n", Program(2049, 300));
+  tape.AddProgram("F\\", Program(2049, 70));
+  dir.Write("tape.t64", tape.bytes());
+  DiskBuilder disk = SoundDisk();
+  dir.Write("games.d64", disk.bytes());
+  disk.bytes().resize(100000);
+  dir.Write("cut.d64", disk.bytes());
+  dir.Write("readme.txt", {});
+  dir.Write("short.prg", {7});
+  std::filesystem::create_symlink("nowhere", dir.path() / "dangling.prg");
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    int entries;
+    int events;
+  } cases[] = {
+      {{"--json", "a.prg", "odd*", "tape.t64", "games.d64", "readme.txt", "dangling.prg"}, 0, 16, 2},
+      {{"--json", "a.prg", "short.prg", "a.prg"}, 100, 1, 0},
+      {{"--json", "cut.d64"}, 100, 7, 0},
+      {{"--json"}, 0, 0, 0},
+      {{"--json", "-l", "a.prg"}, 2, 0, 0},
+      {{"-l", "--json", "a.prg"}, 2, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string& last = c.args.back();
+    const auto result = RunProgram(dir.path(), c.args);
+    EXPECT_EQ(result.status, c.status) << last;
+    EXPECT_EQ(result.output.find('\r'), std::string::npos) << last;
+    EXPECT_TRUE(result.output.empty() || result.output.ends_with("}\n")) << last;
+    int entries = 0;
+    int events = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = result.output.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = result.output.substr(start, end - start);
+      const auto object = nlohmann::ordered_json::parse(line);  // throws on invalid JSON or UTF-8
+      ASSERT_TRUE(object.is_object()) << line;
+      EXPECT_EQ(object.dump(), line);  // compact, nothing but the object
+      Keys keys;
+      for (const auto& item : object.items()) {
+        keys.push_back(item.key());
+      }
+      // file_hex follows file exactly when the name is not UTF-8.
+      const bool hex = keys.size() > 1 && keys[1] == "file_hex";
+      EXPECT_EQ(hex, object["file"].get<std::string>().find("\xEF\xBF\xBD") != std::string::npos) << line;
+      if (hex) {
+        EXPECT_EQ(object["file_hex"], ToHex("odd\xFF\x01\"q.prg"));
+        keys.erase(keys.begin() + 1);
+      }
+      if (keys == entry) {
+        ++entries;
+        EXPECT_EQ(object["crc32"].get<std::string>().size(), 8u);
+      } else if (keys == event) {
+        ++events;
+      } else {
+        EXPECT_EQ(keys, failure) << line;
+        EXPECT_EQ(object["status"], c.status);
+        EXPECT_EQ(end + 1, result.output.size()) << "the failure ends the output";
+      }
+    }
+    EXPECT_EQ(start, result.output.size()) << last;
+    EXPECT_EQ(entries, c.entries) << last;
+    EXPECT_EQ(events, c.events) << last;
   }
 }
 

@@ -118,6 +118,11 @@ same "read failure in the second of three files" 'bad/*.prg' hello.prg
 same "cut disk image" bad/cut.d64
 same "cut D71 image" bad/cut.d71
 same "cut D81 image" bad/cut.d81
+same "json" --json '*.prg' '*.d64' '*.t64' ab readme.txt
+same "json, read failure in the second of three files" --json 'bad/*.prg' hello.prg
+same "json, cut disk image" --json bad/cut.d64
+same "json alone" --json
+same "json with -l" --json -l hello.prg
 
 like "hidden and system files passed over" "'attrs/*.prg'" "attrs/visible.prg"
 like "patterns are case-blind" "'*.PRG' '*.T64'" "'*.prg' '*.t64'"

@@ -27,13 +27,12 @@ int main(int argc, char** argv) {
     const int status = Run(args, out);
     out.Flush();
     return status;
+  } catch (const UsageError& error) {
+    WriteStandardError(std::string("zumtal: ") + error.what());
+    return kUsageStatus;
   } catch (const RunFailure& failure) {
-    // What was written before the failure goes out first, then the failure
-    // lines; if standard output itself failed, they cannot follow.
-    for (const auto& line : FailureLines(failure, out.IsTerminal() ? 9 : 257)) {
-      out.Write(line);
-      out.Write("\r\n");
-    }
+    // The report writer has put the failure in the run's layout after what
+    // was written before; if standard output itself failed, it cannot follow.
     out.TryFlush();
     return failure.Code();
   }

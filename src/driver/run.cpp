@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include "driver/dir_search.h"
+#include "driver/run_failure.h"
 #include "readers/input_file.h"
 #include "readers/readers.h"
 #include "report/entry_report.h"
@@ -47,6 +48,7 @@ constexpr std::string_view kFooter[] = {
 
 void DispatchFile(InputFile& in, ReportWriter& reports, const std::string& fileName) {
   const std::string key = ExtensionKey(fileName);
+  reports.BeginFile(fileName);
   reports.WriteKeyLine(key);
   if (const Reader reader = FindReader(key)) {
     reader(in, reports, ContainerNames{fileName, fileName});
@@ -84,16 +86,38 @@ std::string ExtensionKey(std::string_view fileName) {
 }
 
 int Run(const std::vector<std::string>& args, Output& out) {
-  out.EndLine();
+  // A leading -l or --json chooses the layout; the two exclude each other.
+  Layout layout = Layout::kCsv;
+  std::size_t first = 0;
+  if (!args.empty() && (args[0] == "-l" || args[0] == "--json")) {
+    layout = args[0] == "-l" ? Layout::kLong : Layout::kJson;
+    first = 1;
+    if (args.size() > 1 && (args[1] == "-l" || args[1] == "--json") && args[1] != args[0]) {
+      throw UsageError("--json and -l exclude each other");
+    }
+  }
+  // JSON Lines have no leading empty line, usage text or footer.
+  const bool json = layout == Layout::kJson;
+  if (!json) {
+    out.EndLine();
+  }
   if (args.empty()) {
     for (const auto line : kUsage) {
       out.Line(line);
     }
     return 0;
   }
-  const bool longMode = args.front() == "-l";
-  ReportWriter reports(out, longMode);
-  ProcessArguments(args, longMode ? 1 : 0, reports);
+  ReportWriter reports(out, layout);
+  try {
+    ProcessArguments(args, first, reports);
+  } catch (const RunFailure& failure) {
+    // The failure goes out in the run's layout before main ends the run.
+    reports.WriteFailure(failure);
+    throw;
+  }
+  if (json) {
+    return 0;
+  }
   for (const auto line : kFooter) {
     out.Line(line);
   }

@@ -114,6 +114,9 @@ std::uint32_t InputFile::SumBytes(std::uint64_t count) {
     for (std::uint64_t i = 0; i < run; ++i) {
       sum += bytes[i];
     }
+    if (sink_ != nullptr) {
+      sink_->Take(bytes, static_cast<std::size_t>(run));
+    }
     position_ += run;
     count -= run;
   }

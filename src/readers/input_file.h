@@ -15,6 +15,15 @@
 
 namespace zumtal {
 
+// Receives the bytes that SumBytes sums, in the runs it reads them in.
+class ByteSink {
+ public:
+  virtual void Take(const std::uint8_t* bytes, std::size_t count) = 0;
+
+ protected:
+  ~ByteSink() = default;
+};
+
 class InputFile {
  public:
   // The size of the window: a whole disk image, of any format with its
@@ -53,6 +62,9 @@ class InputFile {
   // The sum of the next `count` bytes, each 0 to 255, modulo 2^32: the same
   // as `count` calls of ReadByte, in large steps.
   std::uint32_t SumBytes(std::uint64_t count);
+  // From now on SumBytes also passes the bytes it sums to `sink` (nullptr:
+  // to nothing). The sink must outlive the file or be unset first.
+  void SetSumSink(ByteSink* sink) { sink_ = sink; }
 
   // Any offset is accepted; a read beyond the end fails.
   void SeekTo(std::uint64_t offset) { position_ = offset; }
@@ -73,6 +85,7 @@ class InputFile {
   const std::uint8_t* window_ = nullptr;
   std::uint64_t windowStart_ = 0;
   std::uint64_t windowLength_ = 0;
+  ByteSink* sink_ = nullptr;
 };
 
 }  // namespace zumtal

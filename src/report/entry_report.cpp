@@ -1,5 +1,13 @@
 #include "report/entry_report.h"
 
+#include <charconv>
+
+#include "driver/run_failure.h"
+#include "readers/input_file.h"
+#include "readers/names.h"
+#include "report/json_text.h"
+#include "report/program_hash.h"
+
 namespace zumtal {
 
 namespace {
@@ -18,17 +26,107 @@ const FormatTraits& Traits(Container container) { return kFormats[static_cast<st
 
 char Marker(Container container) { return Traits(container).marker; }
 
+void AppendNumber(std::string& out, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// Lower-case hex, as hash values are written.
+template <std::size_t N>
+void AppendHashHex(std::string& out, const std::array<std::uint8_t, N>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  out.push_back('"');
+  for (const std::uint8_t byte : bytes) {
+    out.push_back(kDigits[byte >> 4]);
+    out.push_back(kDigits[byte & 0xF]);
+  }
+  out.push_back('"');
+}
+
+// `,"key":` before each value but the first.
+void AppendKey(std::string& out, std::string_view key) {
+  out.append(",\"");
+  out.append(key);
+  out.append("\":");
+}
+
 }  // namespace
 
 std::string_view FormatName(Container container) { return Traits(container).name; }
 
+ReportWriter::ReportWriter(Output& out, Layout layout) : out_(out), layout_(layout) {
+  if (layout_ == Layout::kJson) {
+    hash_ = std::make_unique<ProgramHash>();
+    out_.SetLineEnd("\n");
+  }
+}
+
+ReportWriter::~ReportWriter() = default;
+
 void ReportWriter::BeginProgram(InputFile& in, std::uint16_t loadAddress) {
-  (void)in;
-  (void)loadAddress;
+  if (hash_) {
+    hash_->Begin(loadAddress);
+    in.SetSumSink(hash_.get());
+  }
+}
+
+void ReportWriter::AppendFileKeys(std::string_view name) {
+  line_ = "{\"file\":";
+  AppendJsonString(line_, name);
+  if (!IsValidUtf8(name)) {
+    AppendKey(line_, "file_hex");
+    line_.push_back('"');
+    line_.append(ToHex(name));
+    line_.push_back('"');
+  }
+}
+
+void ReportWriter::WriteEvent(std::string_view name, std::string_view error) {
+  AppendFileKeys(name);
+  AppendKey(line_, "error");
+  AppendJsonString(line_, error);
+  line_.push_back('}');
+  out_.Line(line_);
 }
 
 void ReportWriter::WriteEntryReport(const EntryReport& report, Container container) {
-  if (longMode_) {
+  if (layout_ == Layout::kJson) {
+    const ProgramHashes hashes = hash_->Finish();
+    AppendFileKeys(report.pcFileName);
+    const struct {
+      std::string_view key;
+      std::string_view text;
+    } texts[] = {{"format", FormatName(container)},
+                 {"image_name", report.imageName},
+                 {"image_name_hex", report.imageNameHex},
+                 {"entry_name", report.entryName},
+                 {"entry_name_hex", report.entryNameHex}};
+    for (const auto& text : texts) {
+      AppendKey(line_, text.key);
+      AppendJsonString(line_, text.text);
+    }
+    AppendKey(line_, "load_address");
+    AppendNumber(line_, report.loadAddress);
+    AppendKey(line_, "size");
+    AppendNumber(line_, static_cast<std::int64_t>(report.size));
+    AppendKey(line_, "raw_crc");
+    AppendNumber(line_, report.rawCrc);
+    AppendKey(line_, "crc32");
+    const std::array<std::uint8_t, 4> crc{static_cast<std::uint8_t>(hashes.crc32 >> 24),
+                                          static_cast<std::uint8_t>(hashes.crc32 >> 16),
+                                          static_cast<std::uint8_t>(hashes.crc32 >> 8),
+                                          static_cast<std::uint8_t>(hashes.crc32)};
+    AppendHashHex(line_, crc);
+    AppendKey(line_, "md5");
+    AppendHashHex(line_, hashes.md5);
+    AppendKey(line_, "sha1");
+    AppendHashHex(line_, hashes.sha1);
+    line_.push_back('}');
+    out_.Line(line_);
+    return;
+  }
+  if (layout_ == Layout::kLong) {
     const char marker[] = {Marker(container), ' '};
     const std::string_view markerText(marker, sizeof marker);
     out_.Write("Dos filename :  ");
@@ -71,24 +169,59 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
   out_.EndLine();
 }
 
-void ReportWriter::WriteKeyLine(std::string_view key) { out_.Line(key); }
+void ReportWriter::WriteKeyLine(std::string_view key) {
+  if (layout_ != Layout::kJson) {
+    out_.Line(key);
+  }
+}
 
 void ReportWriter::WriteOpenError(std::string_view name) {
+  if (layout_ == Layout::kJson) {
+    WriteEvent(name, "file open error");
+    return;
+  }
   out_.Write(name);
   out_.Line(" file open error. Skipped...");
 }
 
 void ReportWriter::WriteNotC64(std::string_view name) {
+  if (layout_ == Layout::kJson) {
+    WriteEvent(name, "not a C64 file");
+    return;
+  }
   out_.Write("!Error: ");
   out_.Write(name);
   out_.Line(" is not C64 file.");
 }
 
 void ReportWriter::WriteProblem(std::string_view name, std::string_view what) {
+  if (layout_ == Layout::kJson) {
+    WriteEvent(name, what);
+    return;
+  }
   out_.Write("!Error: ");
   out_.Write(name);
   out_.Write(": ");
   out_.Line(what);
+}
+
+void ReportWriter::WriteFailure(const RunFailure& failure) {
+  if (layout_ == Layout::kJson) {
+    AppendFileKeys(file_);
+    AppendKey(line_, "error");
+    AppendJsonString(line_, failure.Code() == kReadFailure ? "read failure" : "system error");
+    AppendKey(line_, "status");
+    AppendNumber(line_, failure.Code());
+    line_.push_back('}');
+    out_.Write(line_);
+    out_.Write(out_.LineEnd());
+    return;
+  }
+  // Many trace lines would flood a terminal.
+  for (const auto& line : FailureLines(failure, out_.IsTerminal() ? 9 : 257)) {
+    out_.Write(line);
+    out_.Write(out_.LineEnd());
+  }
 }
 
 }  // namespace zumtal

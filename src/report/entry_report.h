@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "report/output.h"
@@ -9,6 +10,8 @@
 namespace zumtal {
 
 class InputFile;
+class ProgramHash;
+class RunFailure;
 
 enum class Container { kPrg, kT64, kD64, kD71, kD81, kG64, kP00, kLnx };
 
@@ -28,12 +31,22 @@ struct EntryReport {
   std::string entryNameHex;
 };
 
+// How the run writes its reports: CSV lines, six-line blocks (-l), or JSON
+// Lines (--json), the one layout with hashes.
+enum class Layout { kCsv, kLong, kJson };
+
 // Where readers hand their reports: the output and the run's layout.
 class ReportWriter {
  public:
-  ReportWriter(Output& out, bool longMode) : out_(out), longMode_(longMode) {}
+  ReportWriter(Output& out, Layout layout);
+  ReportWriter(Output& out, bool longMode) : ReportWriter(out, longMode ? Layout::kLong : Layout::kCsv) {}
+  ~ReportWriter();
+  ReportWriter(const ReportWriter&) = delete;
+  ReportWriter& operator=(const ReportWriter&) = delete;
+
   // Called by a reader once it has read a program's load address, before
-  // it sums the program's data bytes from `in`.
+  // it sums the program's data bytes from `in`. In the layouts with hashes
+  // the bytes that `in` sums from now on go into the program's hashes.
   void BeginProgram(InputFile& in, std::uint16_t loadAddress);
   void WriteEntryReport(const EntryReport& report, Container container);
 
@@ -48,9 +61,22 @@ class ReportWriter {
   // Anything else passed over or cut short: "!Error: NAME: what".
   void WriteProblem(std::string_view name, std::string_view what);
 
+  // The file being read from now on: the run-ending failure names it.
+  void BeginFile(std::string_view name) { file_ = name; }
+  // The run-ending failure, in the run's layout. It writes without passing
+  // anything on, so a failing output cannot throw again.
+  void WriteFailure(const RunFailure& failure);
+
  private:
+  // JSON: `"file":NAME` and, for a name that is not UTF-8, its bytes in hex.
+  void AppendFileKeys(std::string_view name);
+  void WriteEvent(std::string_view name, std::string_view error);
+
   Output& out_;
-  bool longMode_;
+  Layout layout_;
+  std::unique_ptr<ProgramHash> hash_;  // in the layouts with hashes
+  std::string file_;
+  std::string line_;  // a JSON line being built
 };
 
 }  // namespace zumtal

@@ -15,7 +15,7 @@ void Output::WriteNumber(std::int64_t value) {
 }
 
 void Output::EndLine() {
-  buffer_.append("\r\n");
+  buffer_.append(lineEnd_);
   if (!toMemory_ && (target_.terminal || buffer_.size() >= kBlock)) {
     Flush();
   }

@@ -23,9 +23,12 @@ class Output {
 
   void Write(std::string_view text) { buffer_.append(text); }
   void WriteNumber(std::int64_t value);
-  // Ends the line with CR LF. A failed write ends the run with the system's
-  // error number.
+  // Ends the line with CR LF, or the line end set. A failed write ends the
+  // run with the system's error number.
   void EndLine();
+  // `lineEnd` must live as long as the output (a literal).
+  void SetLineEnd(std::string_view lineEnd) { lineEnd_ = lineEnd; }
+  std::string_view LineEnd() const { return lineEnd_; }
   void Line(std::string_view text) {
     Write(text);
     EndLine();
@@ -44,6 +47,7 @@ class Output {
   bool toMemory_ = true;
   StandardOutput target_;
   std::string buffer_;
+  std::string_view lineEnd_ = "\r\n";
 };
 
 }  // namespace zumtal

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace zumtal {
 
@@ -20,5 +21,8 @@ StandardOutput OpenStandardOutput();
 // Writes all bytes; returns 0 or the system's error number. `written` counts
 // the bytes that went out, also when the write fails part way.
 int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written);
+
+// Writes one line to standard error, as far as it can.
+void WriteStandardError(std::string_view line);
 
 }  // namespace zumtal

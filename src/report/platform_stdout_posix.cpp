@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "report/platform_stdout.h"
 
@@ -41,6 +42,13 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
     written += static_cast<std::size_t>(count);
   }
   return 0;
+}
+
+void WriteStandardError(std::string_view line) {
+  std::string text(line);
+  text.push_back('\n');
+  std::size_t written = 0;
+  WriteAll(STDERR_FILENO, text.data(), text.size(), written);
 }
 
 }  // namespace zumtal

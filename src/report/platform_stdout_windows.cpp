@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "report/platform_stdout.h"
 
 namespace zumtal {
@@ -27,6 +29,17 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
     written += count;
   }
   return 0;
+}
+
+void WriteStandardError(std::string_view line) {
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    return;
+  }
+  std::string text(line);
+  text.append("\r\n");
+  std::size_t written = 0;
+  WriteAll(reinterpret_cast<std::intptr_t>(handle), text.data(), text.size(), written);
 }
 
 }  // namespace zumtal

@@ -16,9 +16,9 @@ struct ReaderResult {
   int status = 0;  // 0, or the status of the run-ending failure
 };
 
-inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, bool longMode = false) {
+inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, Layout layout = Layout::kCsv) {
   Output out;
-  ReportWriter reports(out, longMode);
+  ReportWriter reports(out, layout);
   InputFile in(std::move(bytes));
   ReaderResult result;
   try {

@@ -1,0 +1,69 @@
+// MD5 and SHA-1 from OpenSSL's libcrypto.
+#include <openssl/evp.h>
+
+#include <cerrno>
+
+#include "driver/run_failure.h"
+#include "report/platform_digest.h"
+
+namespace zumtal {
+
+namespace {
+
+// The algorithms are looked up once per run.
+struct Algorithms {
+  EVP_MD* md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+  EVP_MD* sha1 = EVP_MD_fetch(nullptr, "SHA1", nullptr);
+  ~Algorithms() {
+    EVP_MD_free(md5);
+    EVP_MD_free(sha1);
+  }
+};
+
+const Algorithms& Fetched() {
+  static const Algorithms algorithms;
+  return algorithms;
+}
+
+void Check(int result) {
+  if (result != 1) {
+    FailRun(ENOMEM);
+  }
+}
+
+}  // namespace
+
+struct Digests::State {
+  EVP_MD_CTX* md5 = EVP_MD_CTX_new();
+  EVP_MD_CTX* sha1 = EVP_MD_CTX_new();
+  ~State() {
+    EVP_MD_CTX_free(md5);
+    EVP_MD_CTX_free(sha1);
+  }
+};
+
+Digests::Digests() : state_(std::make_unique<State>()) {
+  if (state_->md5 == nullptr || state_->sha1 == nullptr || Fetched().md5 == nullptr || Fetched().sha1 == nullptr) {
+    FailRun(ENOMEM);
+  }
+  Reset();
+}
+
+Digests::~Digests() = default;
+
+void Digests::Reset() {
+  Check(EVP_DigestInit_ex(state_->md5, Fetched().md5, nullptr));
+  Check(EVP_DigestInit_ex(state_->sha1, Fetched().sha1, nullptr));
+}
+
+void Digests::Update(const std::uint8_t* bytes, std::size_t count) {
+  Check(EVP_DigestUpdate(state_->md5, bytes, count));
+  Check(EVP_DigestUpdate(state_->sha1, bytes, count));
+}
+
+void Digests::Finish(Md5Value& md5, Sha1Value& sha1) {
+  Check(EVP_DigestFinal_ex(state_->md5, md5.data(), nullptr));
+  Check(EVP_DigestFinal_ex(state_->sha1, sha1.data(), nullptr));
+}
+
+}  // namespace zumtal
