@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "support/harness.h"
+
+namespace zumtal {
+namespace {
+
+using namespace testing;
+
+TEST(P00Reader, ReportsTheProgramUnderItsStoredName) {
+  const Bytes program = Program(2049, 300, 3);
+  const Bytes big = Program(4096, 70000, 4);
+  const std::string zeros = std::string("GAME") + std::string(12, '\0');
+  const std::string odd("\x01\"Q,\x7F\x80\xFFz01234567", 16);
+  const struct {
+    const char* what;
+    Bytes bytes;
+    std::string expected;
+  } cases[] = {
+      {"zero-padded name", P00File("GAME", program),
+       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"), ToHex(zeros))},
+      {"$A0-padded name", P00File(PaddedName("GAME"), program),
+       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"),
+               ToHex(PaddedName("GAME")))},
+      {"unprintable name bytes", P00File(odd, program),
+       CsvLine("game.p00", "game.p00", " \"Q,\x7F  z01234567", 2049, 300, Sum(program, 2), ToHex("game.p00"),
+               ToHex(odd))},
+      {"signature and record size unchecked", [&] {
+         Bytes bytes = P00File("GAME", program, 254);
+         bytes[0] = 'X';
+         return bytes;
+       }(),
+       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"), ToHex(zeros))},
+      {"no data bytes", P00File("GAME", Program(0, 0)),
+       CsvLine("game.p00", "game.p00", "GAME            ", 0, 0, 0, ToHex("game.p00"), ToHex(zeros))},
+      {"size modulo 65536", P00File("GAME", big),
+       CsvLine("game.p00", "game.p00", "GAME            ", 4096, 70000 - 65536, Sum(big, 2), ToHex("game.p00"),
+               ToHex(zeros))},
+  };
+  for (const auto& c : cases) {
+    const auto result = RunReader(ReadP00, c.bytes, "game.p00");
+    EXPECT_EQ(result.status, 0) << c.what;
+    EXPECT_EQ(result.output, c.expected) << c.what;
+  }
+  EXPECT_EQ(RunReader(ReadP00, P00File("GAME", program), "game.p00", true).output,
+            "Dos filename :  game.p00\r\nImage name   :v game.p00\r\nFilename     :v GAME            \r\n"
+            "Load address :% 2049\r\nSize         :% 300\r\nRawcrc       :% " +
+                std::to_string(Sum(program, 2)) + "\r\n");
+}
+
+TEST(P00Reader, ShorterThan28BytesEndsTheRunWithoutReport) {
+  for (const std::size_t length : {0u, 8u, 24u, 26u, 27u}) {
+    Bytes bytes = P00File("GAME", Program(2049, 10));
+    bytes.resize(length);
+    const auto result = RunReader(ReadP00, bytes, "x.p00");
+    EXPECT_EQ(result.status, 100) << length;
+    EXPECT_EQ(result.output, "") << length;
+  }
+}
+
+TEST(ReaderTable, ExactKeysFirstThenPc64Numbers) {
+  const struct {
+    const char* key;
+    Reader reader;
+  } cases[] = {
+      {".PRG", ReadPrg}, {".D64", ReadD64},   {".LNX", ReadLnx},
+      {".P00", ReadP00}, {".P99", ReadP00},   {".S00", ReadPc64NonProgram},
+      {".U17", ReadPc64NonProgram},           {".R42", ReadPc64NonProgram},
+      {".D00", ReadPc64NonProgram},           {".D65", ReadPc64NonProgram},
+      {".P0A", nullptr}, {".PA0", nullptr},   {".Q00", nullptr},
+      {"XP00", nullptr}, {"P00", nullptr},    {".P00 ", nullptr},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FindReader(c.key), c.reader) << c.key;
+  }
+  // Disk images, whatever reads them, are never PC64 deleted files.
+  for (const char* key : {".D71", ".D81"}) {
+    EXPECT_NE(FindReader(key), ReadPc64NonProgram) << key;
+  }
+}
+
+}  // namespace
+}  // namespace zumtal
