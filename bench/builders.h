@@ -300,8 +300,9 @@ class LynxBuilder {
   // return that ends it. The line number puts a carriage return's byte (13)
   // within the program.
   static Bytes Stub() {
-    const std::string body = "\x99\"USE LYNX TO UNPACK\":\x89"
-                             "13";
+    const std::string body =
+        "\x99\"USE LYNX TO UNPACK\":\x89"
+        "13";
     const std::size_t next = 0x0801 + 4 + body.size() + 1;
     Bytes bytes{0x01, 0x08, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8), 13, 0};
     bytes.insert(bytes.end(), body.begin(), body.end());

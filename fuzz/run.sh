@@ -7,7 +7,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 d64; do
+for reader in prg t64 d64 p00 lnx; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/

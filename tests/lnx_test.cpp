@@ -93,8 +93,10 @@ TEST(LnxReader, DirectoryTextAsWritten) {
        one + two},
       {"name longer than 16 bytes, as stored", [](Lines& l) { l[6] = "A NAME OF TWENTY-TWO\xA0\x01"; }, 0,
        one + Report(longName, archive.two)},
-      {"last file's last line left out: its whole block", [](Lines& l) { l.pop_back(); }, 0, one + Report(PaddedName("TWO"), twoWhole)},
-      {"... cut at the end of the archive", [](Lines& l) { l.pop_back(); }, 254 - 60, one + Report(PaddedName("TWO"), twoCut)},
+      {"last file's last line left out: its whole block", [](Lines& l) { l.pop_back(); }, 0,
+       one + Report(PaddedName("TWO"), twoWhole)},
+      {"... cut at the end of the archive", [](Lines& l) { l.pop_back(); }, 254 - 60,
+       one + Report(PaddedName("TWO"), twoCut)},
       {"no files", [](Lines& l) { l.resize(2), l[1] = " 0 "; }, 0, ""},
   };
   for (const auto& c : cases) {

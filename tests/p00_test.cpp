@@ -18,19 +18,22 @@ TEST(P00Reader, ReportsTheProgramUnderItsStoredName) {
     std::string expected;
   } cases[] = {
       {"zero-padded name", P00File("GAME", program),
-       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"), ToHex(zeros))},
+       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"),
+               ToHex(zeros))},
       {"$A0-padded name", P00File(PaddedName("GAME"), program),
        CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"),
                ToHex(PaddedName("GAME")))},
       {"unprintable name bytes", P00File(odd, program),
        CsvLine("game.p00", "game.p00", " \"Q,\x7F  z01234567", 2049, 300, Sum(program, 2), ToHex("game.p00"),
                ToHex(odd))},
-      {"signature and record size unchecked", [&] {
+      {"signature and record size unchecked",
+       [&] {
          Bytes bytes = P00File("GAME", program, 254);
          bytes[0] = 'X';
          return bytes;
        }(),
-       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"), ToHex(zeros))},
+       CsvLine("game.p00", "game.p00", "GAME            ", 2049, 300, Sum(program, 2), ToHex("game.p00"),
+               ToHex(zeros))},
       {"no data bytes", P00File("GAME", Program(0, 0)),
        CsvLine("game.p00", "game.p00", "GAME            ", 0, 0, 0, ToHex("game.p00"), ToHex(zeros))},
       {"size modulo 65536", P00File("GAME", big),
@@ -60,18 +63,20 @@ TEST(P00Reader, ShorterThan28BytesEndsTheRunWithoutReport) {
 
 TEST(ReaderTable, ExactKeysFirstThenPc64Numbers) {
   const struct {
-    const char* key;
+    std::vector<std::string_view> keys;
     Reader reader;
   } cases[] = {
-      {".PRG", ReadPrg}, {".D64", ReadD64},   {".LNX", ReadLnx},
-      {".P00", ReadP00}, {".P99", ReadP00},   {".S00", ReadPc64NonProgram},
-      {".U17", ReadPc64NonProgram},           {".R42", ReadPc64NonProgram},
-      {".D00", ReadPc64NonProgram},           {".D65", ReadPc64NonProgram},
-      {".P0A", nullptr}, {".PA0", nullptr},   {".Q00", nullptr},
-      {"XP00", nullptr}, {"P00", nullptr},    {".P00 ", nullptr},
+      {{".PRG"}, ReadPrg},
+      {{".D64"}, ReadD64},
+      {{".LNX"}, ReadLnx},
+      {{".P00", ".P99"}, ReadP00},
+      {{".S00", ".U17", ".R42", ".D00", ".D65"}, ReadPc64NonProgram},
+      {{".P0A", ".PA0", ".Q00", "XP00", "P00", ".P00 "}, nullptr},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FindReader(c.key), c.reader) << c.key;
+    for (const auto key : c.keys) {
+      EXPECT_EQ(FindReader(key), c.reader) << key;
+    }
   }
   // Disk images, whatever reads them, are never PC64 deleted files.
   for (const char* key : {".D71", ".D81"}) {
