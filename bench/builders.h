@@ -243,20 +243,20 @@ class LynxBuilder {
 
   // The directory lines without their carriage returns.
   std::vector<std::string> Lines(std::size_t directoryBlocks) const {
-    std::vector<std::string> lines{" " + std::to_string(directoryBlocks) + "  " + signature_,
-                                   " " + std::to_string(files_.size()) + " "};
+    std::vector<std::string> lines{Number(directoryBlocks), Number(files_.size())};
+    lines.front().append(" ").append(signature_);
     for (const File& file : files_) {
       std::string name = file.name;
       if (name.size() < 16) {
         name.resize(16, '\xA0');
       }
       lines.push_back(name);
-      lines.push_back(" " + std::to_string(Blocks(file)) + " ");
+      lines.push_back(Number(Blocks(file)));
       lines.push_back(std::string(1, file.type));
       if (file.type == 'R') {
-        lines.push_back(" " + std::to_string(file.recordLength) + " ");
+        lines.push_back(Number(static_cast<std::size_t>(file.recordLength)));
       }
-      lines.push_back(" " + std::to_string(file.data.size() - 254 * (Blocks(file) - 1) + 1) + " ");
+      lines.push_back(Number(file.data.size() - 254 * (Blocks(file) - 1) + 1));
     }
     return lines;
   }
@@ -300,17 +300,24 @@ class LynxBuilder {
   // return that ends it. The line number puts a carriage return's byte (13)
   // within the program.
   static Bytes Stub() {
-    const std::string body =
-        "\x99\"USE LYNX TO UNPACK\":\x89"
-        "13";
+    const std::string body = "\x99\"USE LYNX TO UNPACK\":\x89"
+                             "13";
     const std::size_t next = 0x0801 + 4 + body.size() + 1;
     Bytes bytes{0x01, 0x08, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8), 13, 0};
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    bytes.insert(bytes.end(), {0, 0, 0, 13});
+    for (const char character : body + std::string("\0\0\0\r", 4)) {
+      bytes.push_back(static_cast<std::uint8_t>(character));
+    }
     return bytes;
   }
 
  private:
+  // A number as Lynx writes it, with a blank either side.
+  static std::string Number(std::size_t value) {
+    std::string text(1, ' ');
+    text.append(std::to_string(value)).push_back(' ');
+    return text;
+  }
+
   std::string signature_;
   std::vector<File> files_;
 };
