@@ -226,4 +226,118 @@ class T64Builder {
   int count_ = 0;
 };
 
+// A PC64 file: its signature, the C64 file's name (16 bytes, padded with zero
+// bytes when shorter), a zero byte, the REL record size, then the data.
+inline Bytes P00File(std::string_view name, const Bytes& data, std::uint8_t recordSize = 0) {
+  Bytes bytes = ToBytes(std::string_view("C64File\0", 8));
+  std::string padded(name.substr(0, 16));
+  padded.resize(16, '\0');
+  bytes.insert(bytes.end(), padded.begin(), padded.end());
+  bytes.push_back(0);
+  bytes.push_back(recordSize);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
+// A Lynx archive. Tests that damage one take its directory lines, change
+// them and build the archive from the changed lines.
+class LynxBuilder {
+ public:
+  struct File {
+    std::string name;
+    char type;
+    Bytes data;  // for a program: load address, then data
+    int recordLength;
+  };
+
+  explicit LynxBuilder(std::string signature = "*LYNX XV  BUILDER") : signature_(std::move(signature)) {}
+
+  // A name shorter than 16 bytes is padded with $A0.
+  void Add(std::string_view name, char type, Bytes data, int recordLength = 0) {
+    files_.push_back({std::string(name), type, std::move(data), recordLength});
+  }
+
+  static std::size_t Blocks(const File& file) { return std::max<std::size_t>(1, (file.data.size() + 253) / 254); }
+
+  // The directory lines without their carriage returns.
+  std::vector<std::string> Lines(std::size_t directoryBlocks) const {
+    std::vector<std::string> lines{Number(directoryBlocks), Number(files_.size())};
+    lines.front().append(" ").append(signature_);
+    for (const File& file : files_) {
+      std::string name = file.name;
+      if (name.size() < 16) {
+        name.resize(16, '\xA0');
+      }
+      lines.push_back(name);
+      lines.push_back(Number(Blocks(file)));
+      lines.push_back(std::string(1, file.type));
+      if (file.type == 'R') {
+        lines.push_back(Number(static_cast<std::size_t>(file.recordLength)));
+      }
+      lines.push_back(Number(file.data.size() - 254 * (Blocks(file) - 1) + 1));
+    }
+    return lines;
+  }
+
+  std::size_t DirectoryBlocks() const {
+    std::size_t blocks = 1;
+    for (;;) {
+      std::size_t size = Stub().size();
+      for (const auto& line : Lines(blocks)) {
+        size += line.size() + 1;
+      }
+      const std::size_t needed = std::max<std::size_t>(1, (size + 253) / 254);
+      if (needed == blocks) {
+        return blocks;
+      }
+      blocks = needed;
+    }
+  }
+  std::vector<std::string> Lines() const { return Lines(DirectoryBlocks()); }
+
+  Bytes Build() const { return Build(Lines(), DirectoryBlocks()); }
+  // The BASIC program, the lines each with its carriage return, zero bytes
+  // to the end of `directoryBlocks` blocks, then every file's data in whole
+  // blocks.
+  Bytes Build(const std::vector<std::string>& lines, std::size_t directoryBlocks) const {
+    Bytes bytes = Stub();
+    for (const auto& line : lines) {
+      bytes.insert(bytes.end(), line.begin(), line.end());
+      bytes.push_back(13);
+    }
+    bytes.resize(std::max(bytes.size(), 254 * directoryBlocks), 0);
+    for (const File& file : files_) {
+      Bytes data = file.data;
+      data.resize(254 * Blocks(file), 0);
+      bytes.insert(bytes.end(), data.begin(), data.end());
+    }
+    return bytes;
+  }
+
+  // 13 PRINT"USE LYNX TO UNPACK":GOTO13, loaded at $0801; then the carriage
+  // return that ends it. The line number puts a carriage return's byte (13)
+  // within the program.
+  static Bytes Stub() {
+    const std::string body = "\x99\"USE LYNX TO UNPACK\":\x89"
+                             "13";
+    const std::size_t next = 0x0801 + 4 + body.size() + 1;
+    Bytes bytes{0x01, 0x08, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8), 13, 0};
+    for (const char character : body + std::string("\0\0\0\r", 4)) {
+      bytes.push_back(static_cast<std::uint8_t>(character));
+    }
+    return bytes;
+  }
+
+ private:
+  // A number as Lynx writes it, with a blank either side.
+  static std::string Number(std::size_t value) {
+    std::string text(1, ' ');
+    text.append(std::to_string(value)).push_back(' ');
+    return text;
+  }
+
+  std::string signature_;
+  std::vector<File> files_;
+};
+
 }  // namespace zumtal::testing

@@ -73,6 +73,14 @@ void Examples(const std::filesystem::path& dir) {
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
   Save(dir / "demo.t64", tape.bytes());
+
+  Save(dir / "pinball.p00", P00File("PINBALL", Program(0x0801, 3000, 10)));
+
+  LynxBuilder lynx;
+  lynx.Add("SPRITE EDITOR", 'P', Program(0x0801, 4000, 11));
+  lynx.Add("README", 'S', Bytes(700, 'x'));
+  lynx.Add("TUNE", 'P', Program(0x1000, 1200, 12));
+  Save(dir / "tools.lnx", lynx.Build());
 }
 
 // Small, varied seeds for the fuzzers: sound files and the usual damage.
@@ -114,6 +122,27 @@ void Seeds(const std::filesystem::path& dir) {
       track.insert(track.end(), stream.begin(), stream.end());
       Save(dir / ("seed" + std::to_string(i) + ".gcr"), track);
     }
+    // Their own numbers, so that the other seeds stay as they were.
+    Random own{100u + static_cast<std::uint64_t>(i)};
+    Bytes pc64 = P00File(i % 2 == 0 ? "SEED" : PaddedName("SEED"),
+                         Program(0x0801, static_cast<std::size_t>(i * i * 37), own.Next()));
+    if (i == 7) {
+      pc64.resize(27);
+    }
+    Save(dir / ("seed" + std::to_string(i) + ".p00"), pc64);
+    LynxBuilder lynx;
+    for (int f = 0; f <= i; ++f) {
+      const char type = "PSPURPDP"[f];
+      lynx.Add("FILE", type, Program(0x0801, static_cast<std::size_t>(own.Between(0, 900)), own.Next()), 64);
+    }
+    auto lines = lynx.Lines();
+    if (i == 3) {
+      lines.pop_back();  // the last file's last line left out
+    }
+    if (i == 6) {
+      lines[1] = " 99999999999999999999 ";
+    }
+    Save(dir / ("seed" + std::to_string(i) + ".lnx"), lynx.Build(lines, lynx.DirectoryBlocks()));
   }
   // The larger formats: fewer seeds, as each is large.
   for (int i = 0; i < 3; ++i) {

@@ -67,6 +67,9 @@ struct Collection : TempDir {
     Write("stderr.txt", {});
     Write("STDERR.TXT", {});
     Write("short.prg", {7});
+    Write("x.s00", {});
+    Write("atari.lnx", ToBytes(std::string_view("LYNX\0\2\0\1\0\0GAME", 14)));
+    Write("z.P07", P00File("Z", PrgFile("Z")));
     Write("disks/c.prg", PrgFile("C"));
     Write("Game (1985)(Maker)[cr].prg", PrgFile("G"));
     Write(".hidden.prg", PrgFile("H"));
@@ -108,6 +111,13 @@ TEST(EndToEnd, WholeOutputAndStatus) {
            Prg("link.prg", "link", "AB") + ".PRG\r\n" + Prg(longName, std::string(150, 'n'), "N") +
            ".PRG\r\nRuntime error 100 at "},
       {{"a.prg", "short.prg", "b.PRG"}, "\r\n.PRG\r\n" + Prg("a.prg", "a", "AB") + ".PRG\r\nRuntime error 100 at "},
+      // A PC64 file of another type gets its key line alone; a .lnx without
+      // the Lynx signature, the not-a-C64-file line.
+      {{"x.s00", "atari.lnx", "z.P07"},
+       "\r\n.S00\r\n.LNX\r\n!Error: atari.lnx is not C64 file.\r\n.P07\r\n" +
+           CsvLine("z.P07", "z.P07", "Z               ", 2049, 1, 'Z', ToHex("z.P07"),
+                   ToHex(std::string("Z\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 16))) +
+           kFooter},
       {{"disks/*.prg", ".h*", "dir.prg", "fifo.prg", "x.d64", "x.t64", "disks/", "nodir/*"},
        "\r\n.PRG\r\n" + Prg("c.prg", "c", "C") + ".PRG\r\n" + Prg(".hidden.prg", ".hidden", "H") + kFooter},
   };
@@ -141,6 +151,10 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
     }
     return disk.bytes();
   };
+  LynxBuilder lynx;
+  for (int i = 0; i < 40; ++i) {
+    lynx.Add("E" + std::to_string(i), i % 3 == 1 ? 'S' : 'P', Program(2049, 30000, static_cast<std::uint32_t>(i)));
+  }
   const struct {
     const char* name;
     Bytes bytes;
@@ -149,7 +163,9 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
                {"full.d64", full(kD64Format, 40), ReadD64},
                {"full.d71", full(kD71Format, 70), ReadD71},
                {"full.d81", full(kD81Format, 80), ReadD81},
-               {"big.prg", Program(2049, 1500000, 5), ReadPrg}};
+               {"big.prg", Program(2049, 1500000, 5), ReadPrg},
+               {"big.lnx", lynx.Build(), ReadLnx},
+               {"big.p00", P00File("BIG", Program(2049, 700000, 6)), ReadP00}};
   const TempDir dir;
   for (const auto& c : cases) {
     dir.Write(c.name, c.bytes);

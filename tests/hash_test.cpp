@@ -102,6 +102,15 @@ TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
          disk.AddProgram("IT", prg);
          return disk.bytes();
        }},
+      {"x.p00", ReadP00, [](const Bytes& prg) { return P00File("IT", prg); }},
+      {"x.lnx",
+       ReadLnx,
+       [](const Bytes& prg) {
+         LynxBuilder lynx;
+         lynx.Add("OTHER", 'P', Program(4096, 77, 9));
+         lynx.Add("IT", 'P', prg);
+         return lynx.Build();
+       }},
   };
   for (const std::size_t size : {0u, 1u, 252u, 253u, 5000u, 40000u}) {
     const Bytes prg = Program(0x0801, size, static_cast<std::uint32_t>(size));

@@ -65,6 +65,9 @@ cp "$root/examples/hello.prg" "$data/bad/b-never.prg"
 head -c 100000 "$root/examples/games.d64" > "$data/bad/cut.d64"
 head -c 178500 "$root/examples/example.d71" > "$data/bad/cut.d71"
 head -c 400200 "$root/examples/example.d81" > "$data/bad/cut.d81"
+head -c 5000 "$root/examples/tools.lnx" > "$data/bad/cut.lnx"
+printf 'LYNX\0\2\0\1\0\0GAME' > "$data/bad/cart.lnx"
+: > "$data/notes.s00"
 : > "$data/readme.txt"
 : > "$data/ab"
 : > "$data/STDERR.TXT"
@@ -110,8 +113,10 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.t64'
-same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' 'hello.prg'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.t64' '*.p00' '*.lnx'
+same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' 'hello.prg' '*.p00' '*.lnx'
+same "PC64 non-program, not a Lynx archive" notes.s00 bad/cart.lnx
+same "cut Lynx archive" bad/cut.lnx
 same "key lines" ab readme.txt STDERR.TXT 'nothing*'
 same "directory part" 'disks/*.prg'
 same "read failure in the second of three files" 'bad/*.prg' hello.prg

@@ -26,6 +26,12 @@ void ReadT64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD71(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD81(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+// A PC64 file of another type (sequential, user, relative, deleted): it holds
+// no program, so there is nothing to report.
+void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+// A file with no Lynx signature gets the not-a-C64-file line.
+void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 
 // The reader that an upper-cased extension key (".D64") selects, or nullptr
 // when no reader reads it.

@@ -1,0 +1,44 @@
+// A PC64 file: "C64File" and a zero byte, the C64 file's 16-byte name, a zero
+// byte, the REL record size, then the file's data. For a program (.P00 to
+// .P99) that is its load address and its bytes.
+#include "readers/names.h"
+#include "readers/readers.h"
+
+namespace zumtal {
+
+namespace {
+
+constexpr std::uint64_t kNameOffset = 8;
+constexpr std::size_t kNameLength = 16;
+constexpr std::uint64_t kDataOffset = 26;
+
+}  // namespace
+
+void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+  EntryReport report;
+  report.pcFileName = names.pcFileName;
+  report.imageName = names.bareName;
+  report.imageNameHex = ToHex(names.bareName);
+
+  // The name as stored, padded with zero bytes or $A0 alike.
+  in.SeekTo(kNameOffset);
+  const std::string name = in.ReadText(kNameLength);
+  report.entryName = ToPrintable(name);
+  report.entryNameHex = ToHex(name);
+
+  in.SeekTo(kDataOffset);
+  report.loadAddress = in.ReadWord();
+  reports.BeginProgram(in, report.loadAddress);
+  // The load address was read, so the file holds at least 28 bytes.
+  report.size = in.FileLength() - kDataOffset - 2;
+  report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
+  reports.WriteEntryReport(report, Container::kP00);
+}
+
+void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+  (void)in;
+  (void)reports;
+  (void)names;
+}
+
+}  // namespace zumtal
