@@ -25,6 +25,12 @@ bool ForbiddenInXml(char32_t codePoint) {
          codePoint == 0xFFFF;
 }
 
+// Controls and the characters that Windows file names may not hold.
+bool ForbiddenInFileName(char32_t codePoint) {
+  return codePoint < 0x20 || (codePoint < 0x80 && std::string_view("/\\:*?\"<>|").find(static_cast<char>(codePoint)) !=
+                                                      std::string_view::npos);
+}
+
 // Markup characters as references; tab, line feed and carriage return too,
 // which attribute values would otherwise turn into blanks.
 void AppendEscaped(std::string& out, std::string_view text) {
@@ -103,8 +109,7 @@ std::string RomStem(std::string_view entryName) {
       entryName.remove_prefix(1);
       continue;
     }
-    if (codePoint < 0x20 || (codePoint < 0x80 && std::string_view("/\\:*?\"<>|").find(static_cast<char>(codePoint)) !=
-                                                     std::string_view::npos)) {
+    if (ForbiddenInFileName(codePoint)) {
       stem.push_back('_');
     } else if (ForbiddenInXml(codePoint)) {
       stem.append(kReplacementCharacter);

@@ -38,7 +38,7 @@ class DuplicateFinder {
   DuplicateSummary Summary() const;
 
  private:
-  // 40 bytes per program; its entry name ends at entryEnd in entryNames_
+  // 40 bytes per program (36 in 32-bit builds); its entry name ends at entryEnd in entryNames_
   // and begins where the previous program's ends.
   struct Record {
     std::array<std::uint8_t, 20> sha1;
@@ -46,13 +46,13 @@ class DuplicateFinder {
     std::uint32_t sizeLow;
     std::uint16_t sizeHigh;
     std::uint16_t loadAddress;
-    std::uint64_t entryEnd;
+    std::size_t entryEnd;
   };
   // A container's file name, then its image name, end to end in
   // containerNames_ after the previous container's.
   struct ContainerRecord {
-    std::uint64_t fileEnd;
-    std::uint64_t imageEnd;
+    std::size_t fileEnd;
+    std::size_t imageEnd;
   };
   struct Group {
     std::uint32_t first;  // in the order of records sorted by SHA-1
