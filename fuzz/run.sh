@@ -38,3 +38,17 @@ for reader in prg t64 disk gcr p00 lnx; do
     exit 1
   fi
 done
+# The layouts of --dat and --duplicates, from an empty corpus.
+corpus="$build/corpus/layouts"
+mkdir -p "$corpus"
+echo "== fuzz_layouts for ${seconds}s"
+log="$build/fuzz-layouts.log"
+status=0
+"$build/fuzz/fuzz_layouts" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+  -print_final_stats=1 -artifact_prefix="$build/crash-layouts-" "$corpus" >"$log" 2>&1 || status=$?
+grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact_prefix|Test unit written)' "$log" || true
+if [ "$status" -ne 0 ]; then
+  tail -n 60 "$log"
+  echo "fuzz_layouts failed ($status)"
+  exit 1
+fi

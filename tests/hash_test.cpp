@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "report/json_text.h"
+#include "report/text_encoding.h"
 #include "report/program_hash.h"
 #include "support/harness.h"
 
@@ -136,7 +136,7 @@ TEST(JsonText, Utf8RuleAndEscapes) {
   } cases[] = {
       {"plain ~ text", "\"plain ~ text\""},
       {"\"\\/", "\"\\\"\\\\/\""},
-      {std::string("\0\x01\b\f\n\r\t\x1F\x7F", 9), "\"\\u0000\\u0001\\u0008\\u000c\\n\\r\\t\\u001f\x7F\""},
+      {std::string("\0\x01\b\f\n\r\t\x1F\x7F", 9), "\"\\u0000\\u0001\\b\\f\\n\\r\\t\\u001f\x7F\""},
       {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\""},
       {"a\xE9z", "\"a" + bad + "z\""},
       {"\xC0\xAF", "\"" + bad + bad + "\""},                // overlong

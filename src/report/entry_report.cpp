@@ -5,7 +5,7 @@
 #include "driver/run_failure.h"
 #include "readers/input_file.h"
 #include "readers/names.h"
-#include "report/json_text.h"
+#include "report/text_encoding.h"
 #include "report/program_hash.h"
 
 namespace zumtal {
