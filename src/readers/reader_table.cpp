@@ -8,12 +8,13 @@ namespace zumtal {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Reader>, 5> kReaders{{
+constexpr std::array<std::pair<std::string_view, Reader>, 6> kReaders{{
     {".PRG", ReadPrg},
     {".T64", ReadT64},
     {".D64", ReadD64},
     {".D71", ReadD71},
     {".D81", ReadD81},
+    {".G64", ReadG64},
 }};
 
 }  // namespace

@@ -26,6 +26,7 @@ void ReadT64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD71(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadD81(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+void ReadG64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 
 // The reader that an upper-cased extension key (".D64") selects, or nullptr
 // when no reader reads it.
