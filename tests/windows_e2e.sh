@@ -65,6 +65,7 @@ cp "$root/examples/hello.prg" "$data/bad/b-never.prg"
 head -c 100000 "$root/examples/games.d64" > "$data/bad/cut.d64"
 head -c 178500 "$root/examples/example.d71" > "$data/bad/cut.d71"
 head -c 400200 "$root/examples/example.d81" > "$data/bad/cut.d81"
+head -c 140000 "$root/examples/example.g64" > "$data/bad/cut.g64"
 : > "$data/readme.txt"
 : > "$data/ab"
 : > "$data/STDERR.TXT"
@@ -110,14 +111,15 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.t64'
-same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' 'hello.prg'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64'
+same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' 'hello.prg'
 same "key lines" ab readme.txt STDERR.TXT 'nothing*'
 same "directory part" 'disks/*.prg'
 same "read failure in the second of three files" 'bad/*.prg' hello.prg
 same "cut disk image" bad/cut.d64
 same "cut D71 image" bad/cut.d71
 same "cut D81 image" bad/cut.d81
+same "cut G64 image" bad/cut.g64
 
 like "hidden and system files passed over" "'attrs/*.prg'" "attrs/visible.prg"
 like "patterns are case-blind" "'*.PRG' '*.T64'" "'*.prg' '*.t64'"
