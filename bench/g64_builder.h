@@ -131,7 +131,8 @@ class G64Builder {
           if (t > ImageTracks(d64)) {
             return Bytes(256, 0);
           }
-          const std::uint8_t* at = d64.data() + kD64Format.trackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
+          const std::uint8_t* at =
+              d64.data() + kD64Format.trackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
           return Bytes(at, at + 256);
         }) {
     id1_ = d64[kD64Format.trackOffset[18] + 162];

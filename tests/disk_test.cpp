@@ -431,8 +431,7 @@ TEST(G64Reader, HostileImages) {
          }
        },
        0, 100},
-      {"a chain track's length runs on into the next tracks", [&](Bytes& i) { put(i, offset(i, 2), 65535, 2); }, 2,
-       0},
+      {"a chain track's length runs on into the next tracks", [&](Bytes& i) { put(i, offset(i, 2), 65535, 2); }, 2, 0},
   };
   for (const auto& c : cases) {
     G64Disk disk;

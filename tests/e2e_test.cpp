@@ -143,7 +143,10 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
   };
   // A G64 whose directory track lies across the first 1 MiB of the file.
   Bytes far = G64Builder(full(kD64Format, 40)).Build();
-  const std::size_t directory = far[12 + 8 * 17] | far[13 + 8 * 17] << 8 | far[14 + 8 * 17] << 16;
+  std::size_t directory = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    directory |= std::size_t{far[12 + 8 * 17 + i]} << (8 * i);
+  }
   const std::size_t moved = InputFile::kWindow - 3000;
   const Bytes track(far.begin() + static_cast<std::ptrdiff_t>(directory),
                     far.begin() + static_cast<std::ptrdiff_t>(directory + 2 + 7928));
