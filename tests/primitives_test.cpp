@@ -36,11 +36,6 @@ TEST(Primitives, ReadsAtThePositionAndSeeksAnywhere) {
   in.SeekTo(9);
   EXPECT_EQ(in.ReadByte(), 'z');
   EXPECT_TRUE(in.AtEnd());
-  std::uint8_t copied[3] = {};
-  in.SeekTo(2);
-  in.ReadInto(copied, 3);
-  EXPECT_EQ(Bytes(copied, copied + 3), (Bytes{255, 255, 0}));
-  EXPECT_EQ(in.ReadByte(), 'A');
 }
 
 TEST(Primitives, ReadsThatCannotDeliverEndTheRunWith100) {
@@ -58,12 +53,6 @@ TEST(Primitives, ReadsThatCannotDeliverEndTheRunWith100) {
          in.ReadText(3);
        }},
       {"sum one past the end", {1, 2, 3}, [](InputFile& in) { in.SumBytes(4); }},
-      {"copy one past the end",
-       {1, 2, 3},
-       [](InputFile& in) {
-         std::uint8_t bytes[4];
-         in.ReadInto(bytes, 4);
-       }},
       {"sum after far seek",
        {1, 2, 3},
        [](InputFile& in) {
