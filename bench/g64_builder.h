@@ -119,7 +119,7 @@ class G64Builder {
   // in order.
   G64Builder(int tracks, const SectorBytes& sectorBytes) {
     for (int t = 1; t <= tracks; ++t) {
-      for (int s = 0; s < kD64Format.sectorsPerTrack[static_cast<std::size_t>(t)]; ++s) {
+      for (int s = 0; s < kG64Format.sectorsPerTrack[static_cast<std::size_t>(t)]; ++s) {
         Copies(t).push_back({s, t, sectorBytes(t, s)});
       }
     }
@@ -127,11 +127,12 @@ class G64Builder {
   // The sectors of a D64 image (35 or 40 tracks); tracks past the image's,
   // up to `tracks`, hold zeros.
   explicit G64Builder(const Bytes& d64, int tracks = 0)
-      : G64Builder(tracks != 0 ? tracks : d64.size() >= 196608 ? 40 : 35, [&d64](int t, int s) {
-          if (t > kD64Format.lastTrack) {
+      : G64Builder(tracks != 0 ? tracks : ImageTracks(d64), [&d64](int t, int s) {
+          if (t > ImageTracks(d64)) {
             return Bytes(256, 0);
           }
-          const std::uint8_t* at = d64.data() + kD64Format.trackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
+          const std::uint8_t* at =
+              d64.data() + kD64Format.trackOffset[static_cast<std::size_t>(t)] + 256 * std::size_t(s);
           return Bytes(at, at + 256);
         }) {
     id1_ = d64[kD64Format.trackOffset[18] + 162];
@@ -233,6 +234,8 @@ class G64Builder {
     }
     return image;
   }
+
+  static int ImageTracks(const Bytes& d64) { return d64.size() >= kD64Format.ImageSize(40) ? 40 : 35; }
 
   // The length of a track as the drive writes it in its speed zone.
   static std::size_t NominalLength(int track) {

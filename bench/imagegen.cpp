@@ -69,6 +69,20 @@ void Examples(const std::filesystem::path& dir) {
   big81.AddProgram("MAIN", Program(0x0801, 30000, 15), 1);
   Save(dir / "example.d81", big81.bytes());
 
+  // A G64 image as an original's dump looks: blocks off byte boundaries, a
+  // damaged copy of a directory sector before its good one, a data block
+  // across the end of its track.
+  DiskBuilder original;
+  original.SetDiskName("ORIGINAL");
+  original.AddProgram("LOADER", Program(0x0801, 600, 16), 4);
+  original.AddProgram("INTRO", Program(0x0801, 9000, 17), 4);
+  original.AddProgram("GAME", Program(0x4000, 24000, 18), 6);
+  G64Builder g64(original.bytes());
+  g64.RotateAll(5);
+  g64.DamagedCopyFirst(18, 1);
+  g64.WrapDataBlock(1, 0);
+  Save(dir / "example.g64", g64.Build());
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
@@ -176,8 +190,8 @@ std::string Name(const char* stem, int number) {
 
 // D64 images, T64 archives and PRG files in the proportions of a real
 // collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
-// Every tenth disk (the names ending in 0) is also written as a D71 and as
-// a D81 image holding the same programs, to compare the formats.
+// Every tenth disk (the names ending in 0) is also written as a D71, a D81
+// and a G64 image holding the same programs, to compare the formats.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
   const int disks = scale == 0 ? 200 : 2000 * scale;
@@ -209,6 +223,9 @@ void Collection(const std::filesystem::path& dir, int scale) {
     if (i % 10 == 0) {
       Save(dir / (Name("disk", i) + ".d71"), twoSides.bytes());
       Save(dir / (Name("disk", i) + ".d81"), big81.bytes());
+      G64Builder g64(disk.bytes());
+      g64.RotateAll(static_cast<std::size_t>(i / 10 % 8));
+      Save(dir / (Name("disk", i) + ".g64"), g64.Build());
     }
   }
   for (int i = 0; i < tapes; ++i) {

@@ -2,7 +2,7 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81. The GCR target's begin with the track number.
+# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number.
 set -euo pipefail
 shopt -s nullglob
 build=${1:-build-fuzz}
@@ -15,7 +15,7 @@ for reader in prg t64 disk gcr p00 lnx; do
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
     pick=0
-    for extension in d64 d71 d81; do
+    for extension in d64 d71 d81 g64; do
       for file in "$seeds"/*."$extension" "$root"/examples/*."$extension"; do
         { printf "\\$pick"; cat "$file"; } > "$corpus/$(basename "$file")"
       done

@@ -1,6 +1,7 @@
 // The disk image readers, every case over each format of the family.
 #include <gtest/gtest.h>
 
+#include "g64_builder.h"
 #include "support/harness.h"
 
 namespace zumtal {
@@ -15,12 +16,14 @@ struct Format {
   const DiskFormat* format;
   Reader reader;
   std::vector<int> tracks;  // the image sizes in use
+  bool gcr = false;         // the disk built as a D64, then written as a G64
 };
 
 const Format kFormats[] = {
     {"d64", &kD64Format, ReadD64, {35, 40}},
     {"d71", &kD71Format, ReadD71, {70}},
     {"d81", &kD81Format, ReadD81, {80}},
+    {"g64", &kD64Format, ReadG64, {35, 40}, true},
 };
 
 class DiskReader : public ::testing::TestWithParam<Format> {
@@ -29,7 +32,9 @@ class DiskReader : public ::testing::TestWithParam<Format> {
     return DiskBuilder(*GetParam().format, tracks, errorBytes);
   }
   std::string FileName() const { return std::string("d.") + GetParam().extension; }
-  ReaderResult Run(const Bytes& bytes) const { return RunReader(GetParam().reader, bytes, FileName()); }
+  ReaderResult Run(const Bytes& bytes) const {
+    return RunReader(GetParam().reader, GetParam().gcr ? G64Builder(bytes).Build() : bytes, FileName());
+  }
   std::string Line(std::string_view name, std::int64_t load, std::int64_t size, std::int64_t crc) const {
     return CsvLine(FileName(), "BLANK           ", ToPrintable(PaddedName(name)), load, size, crc, kBlankHex,
                    ToHex(PaddedName(name)));
@@ -178,6 +183,8 @@ TEST_P(DiskReader, ImageSizesAndErrorBytesDoNotChangeTheReport) {
 
 // Bad images: the reports before the fault stay, then the status says why.
 // GOOD is stored at 1/0 and listed first, VICTIM at 1/1 and listed second.
+// A G64 is not cut here (its own table cuts it), and its tracks hold only
+// their own sectors: a sector number past the track's count is absent.
 TEST_P(DiskReader, DamagedImages) {
   const Bytes program = Program(2049, 100);
   const std::string good = Line("GOOD", 2049, 100, Sum(program, 2));
@@ -189,6 +196,7 @@ TEST_P(DiskReader, DamagedImages) {
     std::size_t (*cutTo)(Disk);  // nullptr: keep whole
     std::string output;
     int status;
+    bool furtherOn = false;  // a place further on in a plain image; absent in a G64
   } cases[] = {
       {"cut before disk name ends", nullptr,
        [](Disk d) { return d.Position(d.Header()) + d.format().diskNameOffset + 15; }, "", 100},
@@ -241,7 +249,7 @@ TEST_P(DiskReader, DamagedImages) {
          const int before = d.format().directoryTrack - 1;
          d.Link(d.Directory(0), {before, d.SectorsOf(before) + d.format().directorySector});
        },
-       nullptr, both, 0},
+       nullptr, both, 0, true},
       {"directory links to the track after the format's last",
        [](Disk d) {
          d.Link(d.Directory(0), {d.format().lastTrack + 1, 0});
@@ -249,6 +257,9 @@ TEST_P(DiskReader, DamagedImages) {
        nullptr, both, 100},
   };
   for (const auto& c : cases) {
+    if (GetParam().gcr && c.cutTo != nullptr) {
+      continue;
+    }
     DiskBuilder disk = Blank();
     ASSERT_TRUE(disk.AddProgram("GOOD", program));
     ASSERT_TRUE(disk.AddProgram("VICTIM", program));
@@ -261,7 +272,7 @@ TEST_P(DiskReader, DamagedImages) {
       bytes.resize(c.cutTo(disk));
     }
     const auto result = Run(bytes);
-    EXPECT_EQ(result.status, c.status) << c.what;
+    EXPECT_EQ(result.status, GetParam().gcr && c.furtherOn ? 100 : c.status) << c.what;
     EXPECT_EQ(result.output, c.output) << c.what;
   }
 }
@@ -309,6 +320,117 @@ TEST(DiskGeometry, ChainsFoundAtTheirByteOffsets) {
               CsvLine(name, "BLANK           ", "AT OFFSET       ", 0x0302, size, crc, kBlankHex,
                       ToHex(PaddedName("AT OFFSET"))))
         << c.what;
+  }
+}
+
+// G64 images of one disk: GOOD wholly on track 1, VICTIM from 1/1 on across
+// tracks 1 to 3. Each case edits the G64 that the builder writes of it.
+struct G64Disk {
+  Bytes small = Program(2049, 600, 1);
+  Bytes large = Program(2049, 10000, 2);
+  DiskBuilder disk = [this] {
+    DiskBuilder d;
+    d.AddProgram("GOOD", small, 10);
+    d.AddProgram("VICTIM", large, 1);
+    return d;
+  }();
+  G64Builder g64{disk.bytes(), 42};
+  std::string good = Line("GOOD", small);
+  std::string both = good + Line("VICTIM", large);
+
+  static std::string Line(std::string_view name, const Bytes& program) {
+    return CsvLine("d.g64", "BLANK           ", ToPrintable(PaddedName(name)), 2049,
+                   static_cast<std::int64_t>(program.size() - 2), Sum(program, 2), kBlankHex, ToHex(PaddedName(name)));
+  }
+};
+
+// A sector is the first good copy on its own track; one that the walk needs
+// and cannot have ends the run after the reports before it.
+TEST(G64Reader, SectorsFromTheirFirstGoodCopy) {
+  using G = G64Builder&;
+  const struct {
+    const char* what;
+    void (*edit)(G);
+    bool victimListed;
+    int status;
+  } cases[] = {
+      {"as built", [](G) {}, true, 0},
+      {"blocks 3 bits off byte boundaries", [](G g) { g.RotateAll(3); }, true, 0},
+      {"damaged first copy of a directory sector", [](G g) { g.DamagedCopyFirst(18, 1); }, true, 0},
+      {"damaged first copy of a chain sector", [](G g) { g.DamagedCopyFirst(1, 1); }, true, 0},
+      {"chain sector's data block across the track's end", [](G g) { g.WrapDataBlock(1, 1); }, true, 0},
+      {"half-track entries present", [](G g) { g.SetHalfTracks(true); }, true, 0},
+      {"VICTIM's first sector moved to track 42",
+       [](G g) {
+         g.Copy(42, 16).data = g.Copy(1, 1).data;
+         g.Copy(18, 1).data[32 + 3] = 42, g.Copy(18, 1).data[32 + 4] = 16;
+       },
+       true, 0},
+      {"a track the chain crosses absent", [](G g) { g.SetAbsent(2); }, false, 100},
+      {"only copy of a chain sector damaged", [](G g) { g.Copy(2, 5).badDataSum = true; }, false, 100},
+      {"link to a sector number past the track's count",
+       [](G g) { g.Copy(1, 1).data[0] = 17, g.Copy(1, 1).data[1] = 21; }, false, 100},
+  };
+  for (const auto& c : cases) {
+    G64Disk disk;
+    c.edit(disk.g64);
+    const auto result = RunReader(ReadG64, disk.g64.Build(), "d.g64");
+    EXPECT_EQ(result.status, c.status) << c.what;
+    EXPECT_EQ(result.output, c.victimListed ? disk.both : disk.good) << c.what;
+  }
+}
+
+// Hostile headers and streams: bounded time and memory, then the reports of
+// what could be read, or none and 100.
+TEST(G64Reader, HostileImages) {
+  const auto offset = [](const Bytes& image, int track) {
+    const std::size_t at = 12 + 8 * static_cast<std::size_t>(track - 1);
+    return std::size_t{image[at]} | std::size_t{image[at + 1]} << 8 | std::size_t{image[at + 2]} << 16;
+  };
+  const auto put = [](Bytes& image, std::size_t at, std::size_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+  };
+  const auto fill = [&offset](Bytes& image, int track, std::uint8_t byte) {
+    const std::size_t at = offset(image, track);
+    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(at + 2), image[at] | image[at + 1] << 8, byte);
+  };
+  using Edit = std::function<void(Bytes&)>;
+  const struct {
+    const char* what;
+    Edit edit;
+    int reports;  // of GOOD and VICTIM, in order
+    int status;
+  } cases[] = {
+      {"track lengths above the header's maximum", [&](Bytes& i) { put(i, 10, 100, 2); }, 2, 0},
+      {"an unused track past the end of the file", [&](Bytes& i) { put(i, 12 + 8 * 29, 0xFFFFFFF0, 4); }, 2, 0},
+      {"header cut inside the offsets", [](Bytes& i) { i.resize(100); }, 0, 100},
+      {"entries end before the directory track", [](Bytes& i) { i[9] = 34; }, 0, 100},
+      {"directory track's offset past the end", [&](Bytes& i) { put(i, 12 + 8 * 17, 0xFFFFFFF0, 4); }, 0, 100},
+      {"directory track cut by the end of the file", [&](Bytes& i) { i.resize(offset(i, 18) + 3000); }, 0, 100},
+      {"length 0", [&](Bytes& i) { put(i, offset(i, 18), 0, 2); }, 0, 100},
+      {"no sync: all 1 bits", [&](Bytes& i) { fill(i, 18, 0xFF); }, 0, 100},
+      {"no sync: all 0 bits", [&](Bytes& i) { fill(i, 18, 0x00); }, 0, 100},
+      {"half a directory block at the end",
+       [&](Bytes& i) { put(i, offset(i, 18), kGcrCopyBytes + kGcrDataStart + 160, 2); }, 0, 100},
+      {"84 entries on the directory track's stream",
+       [&](Bytes& i) {
+         const std::size_t directory = offset(i, 18);
+         for (std::size_t e = 0; e < 84; ++e) {
+           put(i, 12 + 4 * e, directory, 4);
+         }
+       },
+       0, 100},
+      {"a chain track's length runs on into the next tracks", [&](Bytes& i) { put(i, offset(i, 2), 65535, 2); }, 2, 0},
+  };
+  for (const auto& c : cases) {
+    G64Disk disk;
+    Bytes image = disk.g64.Build();
+    c.edit(image);
+    const auto result = RunReader(ReadG64, image, "d.g64");
+    EXPECT_EQ(result.status, c.status) << c.what;
+    EXPECT_EQ(result.output, c.reports == 2 ? disk.both : c.reports == 1 ? disk.good : "") << c.what;
   }
 }
 

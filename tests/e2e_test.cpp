@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "driver/run.h"
+#include "g64_builder.h"
 #include "support/harness.h"
 #include "support/process.h"
 
@@ -155,12 +156,28 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
   for (int i = 0; i < 40; ++i) {
     lynx.Add("E" + std::to_string(i), i % 3 == 1 ? 'S' : 'P', Program(2049, 30000, static_cast<std::uint32_t>(i)));
   }
+  // A G64 whose directory track lies across the first 1 MiB of the file.
+  Bytes far = G64Builder(full(kD64Format, 40)).Build();
+  std::size_t directory = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    directory |= std::size_t{far[12 + 8 * 17 + i]} << (8 * i);
+  }
+  const std::size_t moved = InputFile::kWindow - 3000;
+  const Bytes track(far.begin() + static_cast<std::ptrdiff_t>(directory),
+                    far.begin() + static_cast<std::ptrdiff_t>(directory + 2 + 7928));
+  far.resize(moved);
+  far.insert(far.end(), track.begin(), track.end());
+  for (std::size_t i = 0; i < 3; ++i) {
+    far[12 + 8 * 17 + i] = static_cast<std::uint8_t>(moved >> (8 * i));
+  }
   const struct {
     const char* name;
     Bytes bytes;
     Reader reader;
   } cases[] = {{"big.t64", tape.bytes(), ReadT64},
                {"full.d64", full(kD64Format, 40), ReadD64},
+               {"full.g64", G64Builder(full(kD64Format, 40)).Build(), ReadG64},
+               {"far.g64", far, ReadG64},
                {"full.d71", full(kD71Format, 70), ReadD71},
                {"full.d81", full(kD81Format, 80), ReadD81},
                {"big.prg", Program(2049, 1500000, 5), ReadPrg},

@@ -2,6 +2,7 @@
 
 #include "report/text_encoding.h"
 #include "report/program_hash.h"
+#include "g64_builder.h"
 #include "support/harness.h"
 
 namespace zumtal {
@@ -101,6 +102,14 @@ TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
          disk.AddProgram("OTHER", Program(4096, 77, 9));
          disk.AddProgram("IT", prg);
          return disk.bytes();
+       }},
+      {"x.g64",
+       ReadG64,
+       [](const Bytes& prg) {
+         DiskBuilder disk;
+         disk.AddProgram("OTHER", Program(4096, 77, 9));
+         disk.AddProgram("IT", prg);
+         return G64Builder(disk.bytes()).Build();
        }},
       {"x.p00", ReadP00, [](const Bytes& prg) { return P00File("IT", prg); }},
       {"x.lnx",

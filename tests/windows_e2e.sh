@@ -68,6 +68,7 @@ head -c 400200 "$root/examples/example.d81" > "$data/bad/cut.d81"
 head -c 5000 "$root/examples/tools.lnx" > "$data/bad/cut.lnx"
 printf 'LYNX\0\2\0\1\0\0GAME' > "$data/bad/cart.lnx"
 : > "$data/notes.s00"
+head -c 140000 "$root/examples/example.g64" > "$data/bad/cut.g64"
 : > "$data/readme.txt"
 : > "$data/ab"
 : > "$data/STDERR.TXT"
@@ -113,8 +114,8 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.t64' '*.p00' '*.lnx'
-same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' 'hello.prg' '*.p00' '*.lnx'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx'
+same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' 'hello.prg' '*.p00' '*.lnx'
 same "PC64 non-program, not a Lynx archive" notes.s00 bad/cart.lnx
 same "cut Lynx archive" bad/cut.lnx
 same "key lines" ab readme.txt STDERR.TXT 'nothing*'
@@ -128,6 +129,7 @@ same "json, read failure in the second of three files" --json 'bad/*.prg' hello.
 same "json, cut disk image" --json bad/cut.d64
 same "json alone" --json
 same "json with -l" --json -l hello.prg
+same "cut G64 image" bad/cut.g64
 
 like "hidden and system files passed over" "'attrs/*.prg'" "attrs/visible.prg"
 like "patterns are case-blind" "'*.PRG' '*.T64'" "'*.prg' '*.t64'"

@@ -78,6 +78,11 @@ constexpr DiskFormat Make(Container container, int lastTrack, int usualTracks, i
 // 1541: 35 tracks, or 40 on extended images.
 inline constexpr DiskFormat kD64Format =
     disk_format_detail::Make(Container::kD64, 40, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
+// A 1541 disk as a G64 image stores it: tracks up to 42, those past 35 in
+// the last zone. There is no plain image of it: the table lays out the
+// sectors decoded from the tracks' bit streams.
+inline constexpr DiskFormat kG64Format =
+    disk_format_detail::Make(Container::kG64, 42, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
 // 1571: two 1541 sides, the second as tracks 36 to 70.
 inline constexpr DiskFormat kD71Format = disk_format_detail::Make(
     Container::kD71, 70, 70, [](int track) { return disk_format_detail::ZoneSectors((track - 1) % 35 + 1); },
@@ -90,6 +95,7 @@ static_assert(kD64Format.Position(2, 0) == 5376 && kD64Format.Position(18, 0) ==
 static_assert(kD64Format.Position(25, 0) == 125440 && kD64Format.Position(31, 0) == 153088);
 static_assert(kD64Format.ImageSize(35) == 174848 && kD64Format.ImageSize(40) == 196608);
 static_assert(kD64Format.SectorPlaces() == 1007);
+static_assert(kG64Format.Position(35, 0) == kD64Format.Position(35, 0) && kG64Format.ImageSize(42) == 205312);
 static_assert(kD71Format.Position(36, 0) == 174848 && kD71Format.ImageSize(70) == 349696);
 static_assert(kD81Format.Position(40, 3) == 256 * (39 * 40 + 3) && kD81Format.ImageSize(80) == 819200);
 

@@ -1,6 +1,7 @@
 #include "readers/input_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "driver/run_failure.h"
@@ -99,6 +100,21 @@ std::string InputFile::ReadText(std::size_t count) {
     character = static_cast<char>(ReadByte());
   }
   return text;
+}
+
+void InputFile::ReadInto(std::uint8_t* destination, std::size_t count) {
+  while (count > 0) {
+    std::uint64_t inWindow = position_ - windowStart_;
+    if (inWindow >= windowLength_) {
+      Fill();
+      inWindow = position_ - windowStart_;
+    }
+    const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(count, windowLength_ - inWindow));
+    std::memcpy(destination, window_ + inWindow, run);
+    destination += run;
+    position_ += run;
+    count -= run;
+  }
 }
 
 std::uint32_t InputFile::SumBytes(std::uint64_t count) {

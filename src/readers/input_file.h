@@ -59,6 +59,8 @@ class InputFile {
   std::uint16_t ReadWord();
   // Exactly `count` bytes, as they stand.
   std::string ReadText(std::size_t count);
+  // Copies the next `count` bytes into `destination`, in large steps.
+  void ReadInto(std::uint8_t* destination, std::size_t count);
   // The sum of the next `count` bytes, each 0 to 255, modulo 2^32: the same
   // as `count` calls of ReadByte, in large steps.
   std::uint32_t SumBytes(std::uint64_t count);

@@ -9,13 +9,14 @@ namespace zumtal {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Reader>, 6> kReaders{{
+constexpr std::array<std::pair<std::string_view, Reader>, 7> kReaders{{
     {".PRG", ReadPrg},
     {".T64", ReadT64},
     {".D64", ReadD64},
     {".D71", ReadD71},
     {".D81", ReadD81},
     {".LNX", ReadLnx},
+    {".G64", ReadG64},
 }};
 
 // Disk images whose extensions have the form of a PC64 deleted file's.

@@ -32,6 +32,7 @@ void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 // A file with no Lynx signature gets the not-a-C64-file line.
 void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+void ReadG64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 
 // The reader that an upper-cased extension key (".D64") selects, or nullptr
 // when no reader reads it.
