@@ -3,6 +3,7 @@
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
 #include "driver/run.h"
+#include "readers/readers.h"
 #include "driver/run_failure.h"
 
 namespace zumtal {

@@ -1,8 +1,12 @@
 #include "driver/run.h"
 
+#include "driver/catalogue.h"
 #include "driver/dir_search.h"
+#include "driver/help.h"
+#include "driver/options.h"
+#include "driver/progress.h"
+#include "readers/archives.h"
 #include "readers/input_file.h"
-#include "readers/readers.h"
 #include "report/entry_report.h"
 
 namespace zumtal {
@@ -45,59 +49,86 @@ constexpr std::string_view kFooter[] = {
     "software that we have not on the website.",
 };
 
-void DispatchFile(InputFile& in, ReportWriter& reports, const std::string& fileName) {
-  const std::string key = ExtensionKey(fileName);
-  reports.WriteKeyLine(key);
-  if (const Reader reader = FindReader(key)) {
-    reader(in, reports, ContainerNames{fileName, fileName});
-  } else {
-    reports.WriteNotC64(fileName);
+// Opens and catalogues one file that a search or walk found.
+int CatalogueFound(const FoundFile& file, const CatalogueContext& context) {
+  const auto in = InputFile::Open(file.path, file.directory);
+  if (!in) {
+    context.reports.WriteOpenError(file.name);
+    return 0;
   }
+  int status = 0;
+  if (file.bare != "STDERR.TXT") {
+    status = CatalogueInput(*in, file.name, file.bare, 0, context);
+  }
+  context.progress->Read(in->FileLength());
+  in->Close();
+  return status;
 }
 
-void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports) {
-  for (std::size_t index = first; index < args.size(); ++index) {
-    for (const FoundFile& file : SearchDirectory(args[index])) {
-      const auto in = InputFile::Open(file.path);
-      if (!in) {
-        reports.WriteOpenError(file.name);
-        continue;
-      }
-      if (file.name != "STDERR.TXT") {
-        DispatchFile(*in, reports, file.name);
-      }
-      in->Close();
+class RecursiveArgument : public TreeVisitor {
+ public:
+  explicit RecursiveArgument(const CatalogueContext& context) : context_(context) {}
+  bool Wants(std::string_view name) override { return IsCatalogued(name); }
+  void File(const FoundFile& file) override { Keep(CatalogueFound(file, context_)); }
+  void UnreadableFolder(std::string_view path) override {
+    context_.reports.WriteProblem(path, "folder cannot be read");
+  }
+  void Keep(int status) { status_ = status_ != 0 ? status_ : status; }
+  int Status() const { return status_; }
+
+ private:
+  const CatalogueContext& context_;
+  int status_ = 0;
+};
+
+int ProcessArguments(const Options& options, const CatalogueContext& context) {
+  RecursiveArgument run(context);
+  for (const std::string& pattern : options.patterns) {
+    if (options.recursive) {
+      WalkArgument(pattern, run);
+      continue;
+    }
+    for (const FoundFile& file : SearchDirectory(pattern)) {
+      run.Keep(CatalogueFound(file, context));
     }
   }
+  return run.Status();
 }
 
 }  // namespace
 
-std::string ExtensionKey(std::string_view fileName) {
-  std::string key(fileName.substr(fileName.size() >= 4 ? fileName.size() - 4 : 0));
-  for (auto& character : key) {
-    if (character >= 'a' && character <= 'z') {
-      character = static_cast<char>(character - 'a' + 'A');
-    }
-  }
-  return key;
-}
-
-int Run(const std::vector<std::string>& args, Output& out) {
-  out.EndLine();
+int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
   if (args.empty()) {
+    out.EndLine();
     for (const auto line : kUsage) {
       out.Line(line);
     }
     return 0;
   }
-  const bool longMode = args.front() == "-l";
-  ReportWriter reports(out, longMode);
-  ProcessArguments(args, longMode ? 1 : 0, reports);
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  if (!parsed.error.empty()) {
+    err.Write(parsed.error + "\r\n");
+    return 2;
+  }
+  const Options& options = parsed.options;
+  if (options.help) {
+    WriteHelp(out);
+    return 0;
+  }
+  if (options.version) {
+    out.Write("zumtal ");
+    out.Line(Version());
+    return 0;
+  }
+  out.EndLine();
+  ReportWriter reports(out, options.longMode);
+  Progress progress(err, err.IsTerminal() && !out.IsTerminal(), reports);
+  const int status = ProcessArguments(options, CatalogueContext{reports, options.keepGoing, &progress});
+  progress.Clear();
   for (const auto line : kFooter) {
     out.Line(line);
   }
-  return 0;
+  return status;
 }
 
 }  // namespace zumtal

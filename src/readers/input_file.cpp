@@ -1,6 +1,7 @@
 #include "readers/input_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "driver/run_failure.h"
@@ -8,6 +9,8 @@
 namespace zumtal {
 
 namespace {
+
+constexpr const char* kBeyondTheEnd = "data beyond the end of the file";
 
 // One window serves every file of the run: only one file is open at a time.
 std::uint8_t* SharedWindow() {
@@ -24,10 +27,10 @@ InputFile::InputFile(std::vector<std::uint8_t> bytes) : length_(bytes.size()), m
 
 InputFile::InputFile(FileHandle handle, std::uint64_t length) : handle_(handle), open_(true), length_(length) {}
 
-std::unique_ptr<InputFile> InputFile::Open(const std::string& path) {
+std::unique_ptr<InputFile> InputFile::Open(const std::string& path, std::intptr_t directory) {
   FileHandle handle;
   std::uint64_t length = 0;
-  if (!OpenForReading(path, handle, length)) {
+  if (!OpenForReading(path, directory, handle, length)) {
     return nullptr;
   }
   return std::unique_ptr<InputFile>(new InputFile(handle, length));
@@ -45,7 +48,7 @@ void InputFile::Close() {
   }
   open_ = false;
   if (const int error = CloseFile(handle_); error != 0) {
-    FailRun(error);
+    FailSystem(error);
   }
 }
 
@@ -56,7 +59,7 @@ std::uint8_t InputFile::ReadByteSlow() {
 
 void InputFile::Fill() {
   if (position_ >= length_ || !open_) {
-    FailRun(kReadFailure);
+    FailRead(kBeyondTheEnd);
   }
   std::uint8_t* window = SharedWindow();
   // A small file is read whole; a large one from the page that holds the
@@ -67,7 +70,7 @@ void InputFile::Fill() {
   while (got < want) {
     const std::int64_t count = ReadAt(handle_, start + got, window + got, want - got);
     if (count < 0) {
-      FailRun(kReadFailure);
+      FailRead("read error");
     }
     if (count == 0) {
       break;  // the file is shorter now than when it was opened
@@ -78,7 +81,7 @@ void InputFile::Fill() {
   windowStart_ = start;
   windowLength_ = got;
   if (position_ - windowStart_ >= windowLength_) {
-    FailRun(kReadFailure);
+    FailRead(kBeyondTheEnd);
   }
 }
 
@@ -94,6 +97,21 @@ std::string InputFile::ReadText(std::size_t count) {
     character = static_cast<char>(ReadByte());
   }
   return text;
+}
+
+void InputFile::ReadInto(std::uint8_t* destination, std::size_t count) {
+  while (count > 0) {
+    std::uint64_t inWindow = position_ - windowStart_;
+    if (inWindow >= windowLength_) {
+      Fill();
+      inWindow = position_ - windowStart_;
+    }
+    const auto run = static_cast<std::size_t>(std::min<std::uint64_t>(count, windowLength_ - inWindow));
+    std::memcpy(destination, window_ + inWindow, run);
+    destination += run;
+    position_ += run;
+    count -= run;
+  }
 }
 
 std::uint32_t InputFile::SumBytes(std::uint64_t count) {

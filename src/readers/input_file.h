@@ -22,7 +22,9 @@ class InputFile {
   // A file held in memory (tests and fuzzing).
   explicit InputFile(std::vector<std::uint8_t> bytes);
   // Opens a file from the file system; nullptr when it cannot be opened.
-  static std::unique_ptr<InputFile> Open(const std::string& path);
+  // A relative path is taken in `directory`, a handle that the platform's
+  // directory walk lends, or in the current directory when it is -1.
+  static std::unique_ptr<InputFile> Open(const std::string& path, std::intptr_t directory = -1);
 
   ~InputFile();
   InputFile(const InputFile&) = delete;
@@ -44,12 +46,15 @@ class InputFile {
   std::uint16_t ReadWord();
   // Exactly `count` bytes, as they stand.
   std::string ReadText(std::size_t count);
+  // Copies the next `count` bytes to `destination`, in large steps.
+  void ReadInto(std::uint8_t* destination, std::size_t count);
   // The sum of the next `count` bytes, each 0 to 255, modulo 2^32: the same
   // as `count` calls of ReadByte, in large steps.
   std::uint32_t SumBytes(std::uint64_t count);
 
   // Any offset is accepted; a read beyond the end fails.
   void SeekTo(std::uint64_t offset) { position_ = offset; }
+  std::uint64_t Position() const { return position_; }
   bool AtEnd() const { return position_ >= length_; }
   std::uint64_t FileLength() const { return length_; }
 

@@ -11,9 +11,11 @@ struct FileHandle {
   std::intptr_t value = -1;
 };
 
-// Opens an existing regular file read-only, shared. False when it cannot be
-// opened, for whatever reason.
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length);
+// Opens an existing regular file read-only, shared; a relative path is taken
+// in the directory of the handle `directory` (from the directory walk), or
+// in the current directory when that is -1. False when it cannot be opened,
+// for whatever reason.
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length);
 
 // Reads up to `size` bytes at `offset`; returns the count (0 at the end) or
 // -1 on a read error.

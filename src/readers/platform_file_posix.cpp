@@ -8,10 +8,12 @@
 
 namespace zumtal {
 
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
   // Non-blocking, so that a FIFO put in place after the search cannot hang
-  // the open; it is refused below like any other non-regular file.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  // the open; it is refused below like any other non-regular file. Opening
+  // relative to the walk's directory puts no limit on the length of a path.
+  const int fd = openat(directory < 0 ? AT_FDCWD : static_cast<int>(directory), path.c_str(),
+                        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     return false;
   }

@@ -8,7 +8,8 @@ namespace {
 HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
 }  // namespace
 
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
+  (void)directory;  // the walk hands over whole paths here
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

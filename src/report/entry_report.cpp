@@ -28,6 +28,7 @@ void ReportWriter::BeginProgram(InputFile& in, std::uint16_t loadAddress) {
 }
 
 void ReportWriter::WriteEntryReport(const EntryReport& report, Container container) {
+  ++programs_;
   if (longMode_) {
     const char marker[] = {Marker(container), ' '};
     const std::string_view markerText(marker, sizeof marker);

@@ -48,9 +48,13 @@ class ReportWriter {
   // Anything else passed over or cut short: "!Error: NAME: what".
   void WriteProblem(std::string_view name, std::string_view what);
 
+  // The reports written so far.
+  std::uint64_t ProgramCount() const { return programs_; }
+
  private:
   Output& out_;
   bool longMode_;
+  std::uint64_t programs_ = 0;
 };
 
 }  // namespace zumtal

@@ -23,7 +23,7 @@ void Output::EndLine() {
 
 void Output::Flush() {
   if (const int error = TryFlush(); error != 0) {
-    FailRun(error);
+    FailSystem(error);
   }
 }
 

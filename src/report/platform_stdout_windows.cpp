@@ -16,6 +16,18 @@ StandardOutput OpenStandardOutput() {
   return out;
 }
 
+StandardOutput OpenStandardError() {
+  StandardOutput err;
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    err.error = ERROR_INVALID_HANDLE;
+    return err;
+  }
+  err.handle = reinterpret_cast<std::intptr_t>(handle);
+  err.terminal = GetFileType(handle) == FILE_TYPE_CHAR;
+  return err;
+}
+
 int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written) {
   written = 0;
   while (written < size) {

@@ -1,0 +1,101 @@
+#include "driver/options.h"
+
+#include <cstddef>
+
+namespace zumtal {
+
+namespace {
+
+constexpr OptionRow kOptions[] = {
+    {"-l", "", "", "a labelled block of six lines per program instead of a CSV line",
+     [](Options& o, std::string_view) { return o.longMode = true; }},
+    {"-r", "--recursive", "",
+     "a folder stands for every file under it that zumtal reads; a pattern matches in its folder and every folder "
+     "below",
+     [](Options& o, std::string_view) { return o.recursive = true; }},
+    {"-k", "--keep-going", "",
+     "a file that cannot be read gets one line and the run goes on; the exit status is still 100",
+     [](Options& o, std::string_view) { return o.keepGoing = true; }},
+    {"", "--help", "", "show this help and exit", [](Options& o, std::string_view) { return o.help = true; }},
+    {"", "--version", "", "show the version and exit", [](Options& o, std::string_view) { return o.version = true; }},
+};
+
+constexpr std::string_view kSeeHelp = " (see zumtal --help)";
+
+struct Match {
+  const OptionRow* row = nullptr;
+  bool hasValue = false;  // the value came in the same argument
+  std::string_view value;
+};
+
+Match FindOption(std::string_view arg) {
+  for (const OptionRow& row : kOptions) {
+    const bool takesValue = !row.valueName.empty();
+    for (const std::string_view name : {row.shortName, row.longName}) {
+      if (name.empty() || !arg.starts_with(name)) {
+        continue;
+      }
+      const std::string_view rest = arg.substr(name.size());
+      if (rest.empty()) {
+        return {&row, false, {}};
+      }
+      if (!takesValue) {
+        continue;
+      }
+      if (name == row.longName && rest.front() == '=') {
+        return {&row, true, rest.substr(1)};
+      }
+      if (name == row.shortName) {
+        return {&row, true, rest};
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::span<const OptionRow> OptionTable() { return kOptions; }
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  ParsedCommandLine parsed;
+  bool seen[std::size(kOptions)] = {};
+  std::size_t index = 0;
+  for (; index < args.size(); ++index) {
+    const std::string_view arg = args[index];
+    if (arg == "--") {
+      ++index;
+      break;
+    }
+    const Match match = FindOption(arg);
+    if (match.row == nullptr) {
+      if (arg.starts_with("--")) {
+        parsed.error = "zumtal: unknown option " + std::string(arg) + std::string(kSeeHelp);
+        return parsed;
+      }
+      break;
+    }
+    bool& once = seen[static_cast<std::size_t>(match.row - kOptions)];
+    if (once) {
+      break;
+    }
+    once = true;
+    std::string_view value = match.value;
+    if (!match.row->valueName.empty() && !match.hasValue) {
+      if (index + 1 == args.size()) {
+        parsed.error = "zumtal: option " + std::string(arg) + " needs a value" + std::string(kSeeHelp);
+        return parsed;
+      }
+      value = args[++index];
+    }
+    if (!match.row->apply(parsed.options, value)) {
+      parsed.error =
+          "zumtal: option " + std::string(arg) + " does not take the value " + std::string(value) + std::string(kSeeHelp);
+      return parsed;
+    }
+  }
+  parsed.options.patterns.assign(args.begin() + static_cast<std::ptrdiff_t>(index), args.end());
+  return parsed;
+}
+
+}  // namespace zumtal
