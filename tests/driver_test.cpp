@@ -2,6 +2,7 @@
 
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
+#include "driver/options.h"
 #include "driver/run.h"
 #include "readers/readers.h"
 #include "driver/run_failure.h"
@@ -65,6 +66,58 @@ TEST(Driver, SplitCommandLine) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
+  }
+}
+
+// The options of the table, and one taking a value, as later options will.
+std::string jobs;
+constexpr OptionRow kWithValue[] = {
+    {"-j", "--jobs", "N", "", [](Options&, std::string_view value) { return !(jobs = value).empty() && value != "x"; }},
+};
+
+TEST(Options, LeadingOptionsThenPatterns) {
+  using Args = std::vector<std::string>;
+  std::vector<OptionRow> table(OptionTable().begin(), OptionTable().end());
+  table.insert(table.end(), std::begin(kWithValue), std::end(kWithValue));
+  const struct {
+    Args args;
+    const char* set;  // l, r, k, h(elp), v(ersion), then =jobs value
+    Args patterns;
+    const char* error;
+  } cases[] = {
+      {{"-l", "-r", "-k", "a"}, "lrk", {"a"}, ""},
+      {{"--recursive", "--keep-going", "--", "--x", "-l"}, "rk", {"--x", "-l"}, ""},
+      {{"-l", "-l"}, "l", {"-l"}, ""},                     // a repeated option is a pattern
+      {{"-r", "--recursive", "-k"}, "r", {"--recursive", "-k"}, ""},
+      {{"-lr", "-r"}, "", {"-lr", "-r"}, ""},               // no bundling
+      {{"-x.d64", "--x"}, "", {"-x.d64", "--x"}, ""},       // single dash: a pattern, and so is all after
+      {{"-L", "-l"}, "", {"-L", "-l"}, ""},
+      {{"--help", "--version", "a"}, "hv", {"a"}, ""},
+      {{"-k", "--x", "a"}, "", {}, "zumtal: unknown option --x (see zumtal --help)"},
+      {{"--recursive=1"}, "", {}, "zumtal: unknown option --recursive=1 (see zumtal --help)"},
+      {{"-j4", "a"}, "=4", {"a"}, ""},
+      {{"-j", "4", "-j", "5"}, "=4", {"-j", "5"}, ""},
+      {{"--jobs=6", "-r"}, "r=6", {}, ""},
+      {{"--jobs", "7"}, "=7", {}, ""},
+      {{"--jobs"}, "", {}, "zumtal: option --jobs needs a value (see zumtal --help)"},
+      {{"-jx"}, "", {}, "zumtal: option -jx does not take the value x (see zumtal --help)"},
+      {{"--", "--"}, "", {"--"}, ""},
+  };
+  for (const auto& c : cases) {
+    jobs.clear();
+    const ParsedCommandLine parsed = ParseCommandLine(c.args, table);
+    const Options& o = parsed.options;
+    std::string set;
+    for (const auto& [flag, letter] : {std::pair{o.longMode, 'l'}, {o.recursive, 'r'}, {o.keepGoing, 'k'},
+                                       {o.help, 'h'}, {o.version, 'v'}}) {
+      set += flag ? std::string(1, letter) : "";
+    }
+    set += jobs.empty() ? "" : "=" + jobs;
+    EXPECT_EQ(parsed.error, c.error) << c.args.front();
+    if (parsed.error.empty()) {
+      EXPECT_EQ(set, c.set) << c.args.front();
+      EXPECT_EQ(o.patterns, c.patterns) << c.args.front();
+    }
   }
 }
 

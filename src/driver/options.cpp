@@ -28,8 +28,8 @@ struct Match {
   std::string_view value;
 };
 
-Match FindOption(std::string_view arg) {
-  for (const OptionRow& row : kOptions) {
+Match FindOption(std::string_view arg, std::span<const OptionRow> table) {
+  for (const OptionRow& row : table) {
     const bool takesValue = !row.valueName.empty();
     for (const std::string_view name : {row.shortName, row.longName}) {
       if (name.empty() || !arg.starts_with(name)) {
@@ -57,9 +57,9 @@ Match FindOption(std::string_view arg) {
 
 std::span<const OptionRow> OptionTable() { return kOptions; }
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, std::span<const OptionRow> table) {
   ParsedCommandLine parsed;
-  bool seen[std::size(kOptions)] = {};
+  std::vector<bool> seen(table.size(), false);
   std::size_t index = 0;
   for (; index < args.size(); ++index) {
     const std::string_view arg = args[index];
@@ -67,7 +67,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       ++index;
       break;
     }
-    const Match match = FindOption(arg);
+    const Match match = FindOption(arg, table);
     if (match.row == nullptr) {
       if (arg.starts_with("--")) {
         parsed.error = "zumtal: unknown option " + std::string(arg) + std::string(kSeeHelp);
@@ -75,11 +75,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       }
       break;
     }
-    bool& once = seen[static_cast<std::size_t>(match.row - kOptions)];
-    if (once) {
+    const auto row = static_cast<std::size_t>(match.row - table.data());
+    if (seen[row]) {
       break;
     }
-    once = true;
+    seen[row] = true;
     std::string_view value = match.value;
     if (!match.row->valueName.empty() && !match.hasValue) {
       if (index + 1 == args.size()) {

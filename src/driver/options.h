@@ -43,6 +43,7 @@ struct ParsedCommandLine {
 // that merely begins with an option's name ("-lr"). Among the options, an
 // argument beginning with "--" that names none is a usage error; one with a
 // single dash is a pattern.
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args,
+                                   std::span<const OptionRow> table = OptionTable());
 
 }  // namespace zumtal

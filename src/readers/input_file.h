@@ -54,7 +54,6 @@ class InputFile {
 
   // Any offset is accepted; a read beyond the end fails.
   void SeekTo(std::uint64_t offset) { position_ = offset; }
-  std::uint64_t Position() const { return position_; }
   bool AtEnd() const { return position_ >= length_; }
   std::uint64_t FileLength() const { return length_; }
 

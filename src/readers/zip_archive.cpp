@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 #include "driver/run_failure.h"
 #include "readers/archives.h"
@@ -23,6 +24,9 @@ constexpr std::uint64_t kLocatorSize = 20;
 constexpr std::uint64_t kCentralSize = 46;
 constexpr std::uint64_t kLocalSize = 30;
 constexpr std::uint64_t kMaxComment = 65535;
+// Larger than any one directory entry (46 bytes and three fields of at most
+// 65,535 bytes).
+constexpr std::uint64_t kDirectoryPiece = 1 << 20;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
@@ -153,38 +157,57 @@ std::vector<std::uint8_t> ZipMember::Extract() const {
 void ReadZip(InputFile& in, ZipVisitor& visitor) {
   const Directory directory = FindDirectory(in);
   std::map<std::uint64_t, std::uint64_t> taken;
+  // The directory is read a large piece at a time into memory: reading the
+  // members in between moves the file's window elsewhere.
+  std::unique_ptr<InputFile> piece;
+  std::uint64_t pieceStart = 0;
+  auto cover = [&](std::uint64_t position, std::uint64_t size) -> InputFile& {
+    constexpr char kBeyond[] = "central directory beyond the end of the file";
+    Require(Within(in, position, size), kBeyond);
+    if (!piece || position < pieceStart || position + size > pieceStart + piece->FileLength()) {
+      std::vector<std::uint8_t> bytes(
+          static_cast<std::size_t>(std::min(kDirectoryPiece, in.FileLength() - position)));
+      in.SeekTo(position);
+      in.ReadInto(bytes.data(), bytes.size());
+      piece = std::make_unique<InputFile>(std::move(bytes));
+      pieceStart = position;
+    }
+    piece->SeekTo(position - pieceStart);
+    return *piece;
+  };
   std::uint64_t position = directory.offset;
   for (std::uint64_t index = 0; index < directory.count; ++index) {
-    constexpr char kBeyond[] = "central directory beyond the end of the file";
-    Require(Within(in, position, kCentralSize), kBeyond);
-    in.SeekTo(position);
-    Require(ReadLong(in) == kCentralSignature, "damaged central directory");
-    in.SeekTo(position + 8);
-    const std::uint16_t flags = in.ReadWord();
+    InputFile* fixed = &cover(position, kCentralSize);
+    Require(ReadLong(*fixed) == kCentralSignature, "damaged central directory");
+    fixed->SeekTo(position - pieceStart + 28);
+    const std::uint64_t nameLength = fixed->ReadWord();
+    const std::uint64_t extraLength = fixed->ReadWord();
+    const std::uint64_t commentLength = fixed->ReadWord();
+    InputFile& entry = cover(position, kCentralSize + nameLength + extraLength + commentLength);
+    const std::uint64_t base = position - pieceStart;
+    entry.SeekTo(base + 8);
+    const std::uint16_t flags = entry.ReadWord();
     ZipMember member(in, taken);
-    member.method = in.ReadWord();
-    in.SeekTo(position + 16);
-    member.crc = ReadLong(in);
-    member.compressedSize = ReadLong(in);
-    member.size = ReadLong(in);
-    const std::uint16_t nameLength = in.ReadWord();
-    const std::uint16_t extraLength = in.ReadWord();
-    const std::uint16_t commentLength = in.ReadWord();
-    in.SeekTo(position + 42);
-    member.localHeader = ReadLong(in);
-    Require(Within(in, position + kCentralSize, std::uint64_t{nameLength} + extraLength + commentLength), kBeyond);
-    const std::string name = in.ReadText(nameLength);
+    member.method = entry.ReadWord();
+    entry.SeekTo(base + 16);
+    member.crc = ReadLong(entry);
+    member.compressedSize = ReadLong(entry);
+    member.size = ReadLong(entry);
+    entry.SeekTo(base + 42);
+    member.localHeader = ReadLong(entry);
+    const std::string name = entry.ReadText(static_cast<std::size_t>(nameLength));
     // The ZIP64 field holds, in this order, those of the three values that
     // the entry itself cannot.
-    for (std::uint64_t field = in.Position(), fieldsEnd = field + extraLength; field + 4 <= fieldsEnd;) {
-      in.SeekTo(field);
-      const std::uint16_t id = in.ReadWord();
-      const std::uint16_t length = in.ReadWord();
+    for (std::uint64_t field = base + kCentralSize + nameLength, fieldsEnd = field + extraLength;
+         field + 4 <= fieldsEnd;) {
+      entry.SeekTo(field);
+      const std::uint16_t id = entry.ReadWord();
+      const std::uint16_t length = entry.ReadWord();
       if (id == 0x0001) {
         std::uint64_t left = std::min<std::uint64_t>(length, fieldsEnd - field - 4);
         for (std::uint64_t* value : {&member.size, &member.compressedSize, &member.localHeader}) {
           if (*value == kEscape32 && left >= 8) {
-            *value = ReadQuad(in);
+            *value = ReadQuad(entry);
             left -= 8;
           }
         }
