@@ -3,7 +3,7 @@
 # they are missing. Extra package names may be given as arguments.
 set -eu
 need=""
-for pkg in cmake g++ make ninja-build libgtest-dev groff-base dpkg-dev "$@"; do
+for pkg in cmake g++ make ninja-build libgtest-dev zlib1g-dev groff-base dpkg-dev "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 [ -z "$need" ] && exit 0

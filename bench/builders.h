@@ -264,7 +264,7 @@ class ZipBuilder {
       Put(out, 20, 2);
       Put(out, m.flags, 2);
       Put(out, m.method, 2);
-      Put(out, 0, 4);
+      Put(out, kDosDate << 16, 4);
       Put(out, m.crc, 4);
       Put(out, m.stored.size(), 4);
       Put(out, m.size, 4);
@@ -282,7 +282,7 @@ class ZipBuilder {
       Put(out, 20, 2);
       Put(out, m.flags, 2);
       Put(out, m.method, 2);
-      Put(out, 0, 4);
+      Put(out, kDosDate << 16, 4);
       Put(out, m.crc, 4);
       Put(out, zip64 ? 0xFFFFFFFF : m.stored.size(), 4);
       Put(out, zip64 ? 0xFFFFFFFF : m.size, 4);
@@ -330,6 +330,8 @@ class ZipBuilder {
   std::vector<Member> members;
 
  private:
+  static constexpr std::uint64_t kDosDate = (1986 - 1980) << 9 | 1 << 5 | 1;  // 1 January 1986, midnight
+
   static void Put(Bytes& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
       out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));

@@ -1,5 +1,5 @@
 // Writes C64 container files made by the project's own builders:
-//   imagegen examples DIR           a few small example files
+//   imagegen examples DIR           a few small example files and archives
 //   imagegen seeds DIR              seed inputs for the fuzzers
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
 // Everything is deterministic: the same arguments give the same bytes.
@@ -54,6 +54,14 @@ void Examples(const std::filesystem::path& dir) {
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
   Save(dir / "demo.t64", tape.bytes());
+
+  // Archives: a zip with a folder, and a gzipped disk image.
+  ZipBuilder zip;
+  zip.Add("tapes/demo.t64", tape.bytes());
+  zip.Add("hello.prg", Program(0x0801, 120, 7), 0);
+  zip.Add("readme.txt", ToBytes("Passed over: not a C64 file.\n"));
+  Save(dir / "demos.zip", zip.Build());
+  Save(dir / "games.d64.gz", Gzip(disk.bytes()));
 }
 
 // Small, varied seeds for the fuzzers: sound files and the usual damage.
@@ -82,6 +90,12 @@ void Seeds(const std::filesystem::path& dir) {
       disk.bytes().resize(91900);
     }
     Save(dir / ("seed" + std::to_string(i) + ".d64"), disk.bytes());
+    Save(dir / ("seed" + std::to_string(i) + ".gz"), Gzip(disk.bytes()));
+    ZipBuilder zip;
+    zip.Add("seed.d64", disk.bytes(), i % 2 == 0 ? 8 : 0);
+    zip.Add("dir/seed.t64", tape.bytes());
+    zip.Add("seed.prg.gz", Gzip(Program(0x0801, static_cast<std::size_t>(i * 50), random.Next())), 0);
+    Save(dir / ("seed" + std::to_string(i) + ".zip"), zip.Build(i == 3));
   }
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs each reader's fuzzer for SECONDS seconds on a corpus seeded from the
+# Runs each reader's and archive format's fuzzer for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=${1:-build-fuzz}
@@ -7,11 +7,11 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 d64; do
+for reader in prg t64 d64 zip gz; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
-  case $reader in d64) max=200000 ;; *) max=80000 ;; esac
+  case $reader in d64 | zip | gz) max=200000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"

@@ -55,7 +55,8 @@ constexpr std::size_t kWidth = 79;
 // "  NAMES" padded to the column, then the text, wrapped at blanks; names
 // too long for the column stand on a line of their own.
 void WriteItem(Output& out, std::string_view names, std::string_view text) {
-  std::string lead = "  " + std::string(names);
+  std::string lead("  ");
+  lead.append(names);
   if (lead.size() + 1 > kColumn) {
     out.Line(lead);
     lead.clear();
@@ -82,10 +83,10 @@ void WriteHelp(Output& out) {
     out.Line(line);
   }
   for (const OptionRow& row : OptionTable()) {
-    std::string names = row.shortName.empty() ? "    " : std::string(row.shortName) + (row.longName.empty() ? "" : ", ");
-    names += row.longName;
+    std::string names(row.shortName.empty() ? "    " : row.shortName);
+    names.append(row.shortName.empty() || row.longName.empty() ? "" : ", ").append(row.longName);
     if (!row.valueName.empty()) {
-      names += " " + std::string(row.valueName);
+      names.append(" ").append(row.valueName);
     }
     WriteItem(out, names, row.help);
   }

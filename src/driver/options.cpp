@@ -1,6 +1,7 @@
 #include "driver/options.h"
 
 #include <cstddef>
+#include <initializer_list>
 
 namespace zumtal {
 
@@ -20,7 +21,14 @@ constexpr OptionRow kOptions[] = {
     {"", "--version", "", "show the version and exit", [](Options& o, std::string_view) { return o.version = true; }},
 };
 
-constexpr std::string_view kSeeHelp = " (see zumtal --help)";
+// "zumtal: " and the parts, and where to look.
+std::string UsageError(std::initializer_list<std::string_view> parts) {
+  std::string line = "zumtal: ";
+  for (const std::string_view part : parts) {
+    line.append(part);
+  }
+  return line.append(" (see zumtal --help)");
+}
 
 struct Match {
   const OptionRow* row = nullptr;
@@ -70,7 +78,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, std::sp
     const Match match = FindOption(arg, table);
     if (match.row == nullptr) {
       if (arg.starts_with("--")) {
-        parsed.error = "zumtal: unknown option " + std::string(arg) + std::string(kSeeHelp);
+        parsed.error = UsageError({"unknown option ", arg});
         return parsed;
       }
       break;
@@ -83,14 +91,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, std::sp
     std::string_view value = match.value;
     if (!match.row->valueName.empty() && !match.hasValue) {
       if (index + 1 == args.size()) {
-        parsed.error = "zumtal: option " + std::string(arg) + " needs a value" + std::string(kSeeHelp);
+        parsed.error = UsageError({"option ", arg, " needs a value"});
         return parsed;
       }
       value = args[++index];
     }
     if (!match.row->apply(parsed.options, value)) {
-      parsed.error =
-          "zumtal: option " + std::string(arg) + " does not take the value " + std::string(value) + std::string(kSeeHelp);
+      parsed.error = UsageError({"option ", arg, " does not take the value ", value});
       return parsed;
     }
   }

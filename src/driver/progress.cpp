@@ -13,8 +13,9 @@ void Progress::Update(std::string_view name) {
     return;
   }
   last_ = now;
-  std::string line = std::to_string(files_) + " files, " + std::to_string(reports_.ProgramCount()) +
-                     " programs, " + std::to_string(bytes_ >> 20) + " MB: ";
+  std::string line = std::to_string(files_);
+  line.append(" files, ").append(std::to_string(reports_.ProgramCount())).append(" programs, ");
+  line.append(std::to_string(bytes_ >> 20)).append(" MB: ");
   // The end of a long name says most.
   if (line.size() + name.size() > kWidth) {
     const std::size_t room = kWidth > line.size() + 3 ? kWidth - line.size() - 3 : 0;
@@ -32,13 +33,16 @@ void Progress::Update(std::string_view name) {
   if (length < drawn_) {
     line.append(drawn_ - length, ' ');
   }
-  err_.Write("\r" + line);
+  line.insert(0, 1, '\r');
+  err_.Write(line);
   drawn_ = std::max(drawn_, length);
 }
 
 void Progress::Clear() {
   if (drawn_ > 0) {
-    err_.Write("\r" + std::string(drawn_, ' ') + "\r");
+    std::string blank(drawn_ + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    err_.Write(blank);
     drawn_ = 0;
   }
 }

@@ -19,7 +19,7 @@ constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
-constexpr std::uint64_t kEndSize = 22;
+constexpr std::size_t kEndSize = 22;
 constexpr std::uint64_t kLocatorSize = 20;
 constexpr std::uint64_t kCentralSize = 46;
 constexpr std::uint64_t kLocalSize = 30;
@@ -223,7 +223,8 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
     if ((flags & 1) != 0) {
       visitor.Skip(name, "encrypted, skipped");
     } else if (member.method != kStored && member.method != kDeflated) {
-      visitor.Skip(name, "compression method " + std::to_string(member.method) + " not read, skipped");
+      std::string why = "compression method ";
+      visitor.Skip(name, why.append(std::to_string(member.method)).append(" not read, skipped"));
     } else if (member.size > kMaxMemberSize) {
       visitor.Skip(name, "larger than 64 MiB, skipped");
     } else {
