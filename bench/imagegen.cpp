@@ -2,11 +2,13 @@
 //   imagegen examples DIR           a few small example files and archives
 //   imagegen seeds DIR              seed inputs for the fuzzers
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
+//   imagegen zipped SRC DIR         each file of SRC as NAME.zip in DIR
 // Everything is deterministic: the same arguments give the same bytes.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "builders.h"
@@ -143,6 +145,21 @@ void Collection(const std::filesystem::path& dir, int scale) {
   }
 }
 
+// Each file in its own zip archive, as collections travel.
+void Zipped(const std::filesystem::path& source, const std::filesystem::path& dir) {
+  for (const auto& entry : std::filesystem::directory_iterator(source)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || name.front() == '.') {
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ZipBuilder zip;
+    zip.Add(name, bytes);
+    Save(dir / (name + ".zip"), zip.Build());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,11 +174,16 @@ int main(int argc, char** argv) {
     Seeds(argv[2]);
     return 0;
   }
+  if (argc == 4 && mode == "zipped") {
+    std::filesystem::create_directories(argv[3]);
+    Zipped(argv[2], argv[3]);
+    return 0;
+  }
   if (argc == 4 && mode == "collection") {
     std::filesystem::create_directories(argv[2]);
     Collection(argv[2], std::atoi(argv[3]));
     return 0;
   }
-  std::fprintf(stderr, "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE\n");
+  std::fprintf(stderr, "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR\n");
   return 2;
 }

@@ -24,6 +24,13 @@ if [ ! -f "$collection/.complete" ]; then
   "$imagegen" collection "$collection" "$scale"
   touch "$collection/.complete"
 fi
+zipped="$root/zipped-$scale"
+if [ ! -f "$zipped/.complete" ]; then
+  echo "zipping $collection ..."
+  rm -rf "$zipped"
+  "$imagegen" zipped "$collection" "$zipped"
+  touch "$zipped/.complete"
+fi
 [ "$scale" = 0 ] && runs=1
 cd "$collection"
 files=$(ls | wc -l)
@@ -34,9 +41,12 @@ csv="$root/times.csv"
 hyperfine --warmup 2 --runs "$runs" --export-csv "$csv" --style basic \
   -n zumtal "$zumtal '*.d64' '*.t64' '*.prg' > /dev/null" \
   -n zumtal-l "$zumtal -l '*.d64' '*.t64' '*.prg' > /dev/null" \
-  -n cat "cat * > /dev/null" >/dev/null
+  -n cat "cat * > /dev/null" \
+  -n zumtal-r "$zumtal -r . > /dev/null" \
+  -n zumtal-r-zipped "$zumtal -r $zipped > /dev/null" >/dev/null
 median() { awk -F, -v name="$1" '$1 == name { print $4 }' "$csv"; }
-z=$(median zumtal); zl=$(median zumtal-l); c=$(median cat)
+z=$(median zumtal); zl=$(median zumtal-l); c=$(median cat); zr=$(median zumtal-r); zz=$(median zumtal-r-zipped)
+zipped_mb=$(du -sm --apparent-size "$zipped" | cut -f1)
 
 # 3. Peak memory and system calls per file.
 peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ { print $2 }'; }
@@ -69,6 +79,9 @@ awk -v z="$z" -v zl="$zl" -v c="$c" -v f="$files" 'BEGIN {
   printf "%-22s %.3f s\n", "cat median", c
   printf "%-22s %.2f (CSV), %.2f (-l)\n", "ratio zumtal/cat", z / c, zl / c
   printf "%-22s %.0f\n", "files per second", f / z }'
+awk -v r="$zr" -v z="$zz" -v f="$files" -v m="$megabytes" -v zm="$zipped_mb" 'BEGIN {
+  printf "%-22s %.3f s, %.0f files/s, %.0f MB/s\n", "-r, files", r, f / r, m / r
+  printf "%-22s %.3f s, %.0f files/s, %.0f MB/s (%.0f MB/s of zips, %d MB)\n", "-r, each file zipped", z, f / z, m / z, zm / z, zm }'
 printf '%-22s %s KiB (collection), %s KiB (2 GiB .prg)\n' "peak memory" "$rss" "$rss_huge"
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-22s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {

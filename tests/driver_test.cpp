@@ -3,6 +3,7 @@
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
 #include "driver/options.h"
+#include "driver/progress.h"
 #include "driver/run.h"
 #include "readers/readers.h"
 #include "driver/run_failure.h"
@@ -119,6 +120,26 @@ TEST(Options, LeadingOptionsThenPatterns) {
       EXPECT_EQ(o.patterns, c.patterns) << c.args.front();
     }
   }
+}
+
+TEST(Driver, ProgressLineIsRedrawnSparinglyAndCleared) {
+  Output out;
+  ReportWriter reports(out, false);
+  ErrorOutput err;
+  {
+    Progress hidden(err, false, reports);
+    hidden.Begin("a.d64");
+  }
+  EXPECT_EQ(err.Text(), "");
+  {
+    Progress progress(err, true, reports);
+    progress.Read(3 << 20);
+    progress.Begin(std::string(100, 'n') + "\x07.d64");
+    progress.Begin("too soon.d64");  // within a tenth of a second: not drawn
+  }
+  const std::string drawn = "\r1 files, 0 programs, 3 MB: ..." + std::string(44, 'n') + "?.d64";
+  ASSERT_EQ(drawn.size(), 80u);  // the carriage return and 79 columns
+  EXPECT_EQ(err.Text(), drawn + "\r" + std::string(79, ' ') + "\r");
 }
 
 TEST(Driver, FailureLinesShape) {
