@@ -20,6 +20,7 @@ build: $(BUILD)/CMakeCache.txt
 demo: build
 	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.t64'
 	cd examples && ../$(BUILD)/zumtal -l games.d64 demo.t64
+	cd examples && ../$(BUILD)/zumtal demos.zip games.d64.gz
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

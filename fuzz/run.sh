@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs each reader's and archive format's fuzzer for SECONDS seconds on a corpus seeded from the
-# examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
+# Runs the fuzzer of each reader and archive format for SECONDS seconds on a
+# corpus seeded from the examples and the image builders.
+# Usage: fuzz/run.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-60}
