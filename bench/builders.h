@@ -2,6 +2,8 @@
 // collection, the examples, the fuzzers' seeds and the tests' images.
 #pragma once
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -9,8 +11,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <zlib.h>
 
 #include "readers/d64.h"
 
@@ -237,7 +237,7 @@ class ZipBuilder {
     std::uint16_t method = 8;
     std::uint16_t flags = 0;
     std::uint32_t crc = 0;
-    std::uint64_t size = 0;  // the declared size
+    std::uint64_t size = 0;         // the declared size
     std::int64_t localHeader = -1;  // where the directory says; -1: its own
   };
 

@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
     Collection(argv[2], std::atoi(argv[3]));
     return 0;
   }
-  std::fprintf(stderr, "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR\n");
+  std::fprintf(stderr,
+               "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR\n");
   return 2;
 }

@@ -102,8 +102,8 @@ TEST(Archives, MembersAreCataloguedLikeFiles) {
        "!Error: s.zip/big.d64: larger than 64 MiB, skipped\r\n" +
            PrgReport("s.zip/fine.prg", "fine.prg", "ok"),
        0},
-      {"d.zip", damaged.Build(), true, PrgReport("d.zip/one.prg", "one.prg", "1") + damagedLines +
-                                           PrgReport("d.zip/two.prg", "two.prg", "5"), 100},
+      {"d.zip", damaged.Build(), true,
+       PrgReport("d.zip/one.prg", "one.prg", "1") + damagedLines + PrgReport("d.zip/two.prg", "two.prg", "5"), 100},
       {"d.zip", damaged.Build(), false, PrgReport("d.zip/one.prg", "one.prg", "1"), 100},
       {"o.zip", outer.Build(), false,
        PrgReport("o.zip/inner.zip/deeper/hello.prg", "hello.prg", "in") +
@@ -130,10 +130,14 @@ TEST(Archives, NamesOfArchivesAndWhatTheyHold) {
     ArchiveKind kind;
     const char* inner;
   } cases[] = {
-      {"games.ZIP", ArchiveKind::kZip, "games.ZIP"},        {"x.d64.gz", ArchiveKind::kGzip, "x.d64"},
-      {"x.D6Z", ArchiveKind::kGzip, "x.D64"},               {"x.d7z", ArchiveKind::kGzip, "x.d71"},
-      {"x.g6z", ArchiveKind::kGzip, "x.g64"},               {"x.d8z", ArchiveKind::kGzip, "x.d81"},
-      {"a.t64.gz.gz", ArchiveKind::kGzip, "a.t64.gz"},      {"x.7z", ArchiveKind::kNone, "x.7z"},
+      {"games.ZIP", ArchiveKind::kZip, "games.ZIP"},
+      {"x.d64.gz", ArchiveKind::kGzip, "x.d64"},
+      {"x.D6Z", ArchiveKind::kGzip, "x.D64"},
+      {"x.d7z", ArchiveKind::kGzip, "x.d71"},
+      {"x.g6z", ArchiveKind::kGzip, "x.g64"},
+      {"x.d8z", ArchiveKind::kGzip, "x.d81"},
+      {"a.t64.gz.gz", ArchiveKind::kGzip, "a.t64.gz"},
+      {"x.7z", ArchiveKind::kNone, "x.7z"},
       {"gz", ArchiveKind::kNone, "gz"},
   };
   for (const auto& c : cases) {

@@ -5,8 +5,8 @@
 #include "driver/options.h"
 #include "driver/progress.h"
 #include "driver/run.h"
-#include "readers/readers.h"
 #include "driver/run_failure.h"
+#include "readers/readers.h"
 
 namespace zumtal {
 namespace {
@@ -88,10 +88,10 @@ TEST(Options, LeadingOptionsThenPatterns) {
   } cases[] = {
       {{"-l", "-r", "-k", "a"}, "lrk", {"a"}, ""},
       {{"--recursive", "--keep-going", "--", "--x", "-l"}, "rk", {"--x", "-l"}, ""},
-      {{"-l", "-l"}, "l", {"-l"}, ""},                     // a repeated option is a pattern
+      {{"-l", "-l"}, "l", {"-l"}, ""},  // a repeated option is a pattern
       {{"-r", "--recursive", "-k"}, "r", {"--recursive", "-k"}, ""},
-      {{"-lr", "-r"}, "", {"-lr", "-r"}, ""},               // no bundling
-      {{"-x.d64", "--x"}, "", {"-x.d64", "--x"}, ""},       // single dash: a pattern, and so is all after
+      {{"-lr", "-r"}, "", {"-lr", "-r"}, ""},          // no bundling
+      {{"-x.d64", "--x"}, "", {"-x.d64", "--x"}, ""},  // single dash: a pattern, and so is all after
       {{"-L", "-l"}, "", {"-L", "-l"}, ""},
       {{"--help", "--version", "a"}, "hv", {"a"}, ""},
       {{"-k", "--x", "a"}, "", {}, "zumtal: unknown option --x (see zumtal --help)"},
@@ -109,8 +109,8 @@ TEST(Options, LeadingOptionsThenPatterns) {
     const ParsedCommandLine parsed = ParseCommandLine(c.args, table);
     const Options& o = parsed.options;
     std::string set;
-    for (const auto& [flag, letter] : {std::pair{o.longMode, 'l'}, {o.recursive, 'r'}, {o.keepGoing, 'k'},
-                                       {o.help, 'h'}, {o.version, 'v'}}) {
+    for (const auto& [flag, letter] :
+         {std::pair{o.longMode, 'l'}, {o.recursive, 'r'}, {o.keepGoing, 'k'}, {o.help, 'h'}, {o.version, 'v'}}) {
       set += flag ? std::string(1, letter) : "";
     }
     set += jobs.empty() ? "" : "=" + jobs;

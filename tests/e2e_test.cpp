@@ -1,6 +1,6 @@
 // The built program, run in a directory of its own: whole output and status.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,8 +151,8 @@ TEST(EndToEnd, HelpVersionAndUsageErrors) {
   // The help: CR LF throughout, every option and format, and no footer.
   const std::string help = RunProgram(dir.path(), {"--help"}).output;
   EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), std::count(help.begin(), help.end(), '\r'));
-  for (const char* word : {"--recursive", "--keep-going", "--version", ".d71", ".d81", ".g64", ".p00", ".lnx",
-                           ".zip", ".d6z", ".7z", "100"}) {
+  for (const char* word : {"--recursive", "--keep-going", "--version", ".d71", ".d81", ".g64", ".p00", ".lnx", ".zip",
+                           ".d6z", ".7z", "100"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
   EXPECT_EQ(help.find("----"), std::string::npos);
@@ -192,12 +192,12 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
   };
   const std::string broken = "C64/Broken/bad.zip/";
   const std::string before = member(broken + "good1.prg", "good1.prg", "1");
-  const std::string after =
-      member(broken + "good2.prg", "good2.prg", "3") + ".D64\r\n" +
-      RunReader(ReadD64, tree.disk.bytes(), "C64/Games/B/boulder.d64").output + ".D64\r\n" +
-      RunReader(ReadD64, tree.disk.bytes(), "C64/Games/pack.zip/disks/x.d64").output + ".T64\r\n" +
-      RunReader(ReadT64, tree.tape.bytes(), "C64/Games/pack.zip/tapes/t.t64.gz").output +
-      member("C64/a.prg", "a.prg", "AB");
+  const std::string after = member(broken + "good2.prg", "good2.prg", "3") + ".D64\r\n" +
+                            RunReader(ReadD64, tree.disk.bytes(), "C64/Games/B/boulder.d64").output + ".D64\r\n" +
+                            RunReader(ReadD64, tree.disk.bytes(), "C64/Games/pack.zip/disks/x.d64").output +
+                            ".T64\r\n" +
+                            RunReader(ReadT64, tree.tape.bytes(), "C64/Games/pack.zip/tapes/t.t64.gz").output +
+                            member("C64/a.prg", "a.prg", "AB");
   const struct {
     std::vector<std::string> args;
     std::string output;
@@ -205,7 +205,8 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
   } cases[] = {
       {{"-r", "C64"}, "\r\n" + before + kFailure, 100},
       {{"-r", "-k", "C64/"},
-       "\r\n" + before + "!Error: " + broken + "bad.prg: CRC-32 does not match\r\n" + after + kFooter, 100},
+       "\r\n" + before + "!Error: " + broken + "bad.prg: CRC-32 does not match\r\n" + after + kFooter,
+       100},
       {{"-r", "C64/*.prg"}, "\r\n" + member("C64/a.prg", "a.prg", "AB") + kFooter, 0},
       {{"C64/Games/pack.zip"},
        "\r\n.D64\r\n" + RunReader(ReadD64, tree.disk.bytes(), "pack.zip/disks/x.d64").output + ".T64\r\n" +
@@ -342,8 +343,7 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   const std::string longName(120, 'f');
   for (int i = 0; i < 100; ++i) {
     for (int j = 0; j < 100; ++j) {
-      dir.Write("tree/" + longName + std::to_string(i) + "/" + longName + std::to_string(j) + "/p.prg",
-                PrgFile("p"));
+      dir.Write("tree/" + longName + std::to_string(i) + "/" + longName + std::to_string(j) + "/p.prg", PrgFile("p"));
     }
   }
   std::filesystem::create_directory_symlink("..", dir.path() / "tree/up");

@@ -1,18 +1,18 @@
 // Directory search: the files that a command-line pattern names.
 #pragma once
 
-#include <string>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace zumtal {
 
 struct FoundFile {
-  std::string name;  // as printed: the bare entry name, or with -r the path as found
-  std::string path;  // where to open it: in the pattern's directory, or in `directory`
+  std::string name;              // as printed: the bare entry name, or with -r the path as found
+  std::string path;              // where to open it: in the pattern's directory, or in `directory`
   std::intptr_t directory = -1;  // a directory handle of the walk, -1 for none
-  std::string bare;  // the entry's own name
+  std::string bare;              // the entry's own name
 };
 
 // `*` matches any run of bytes (also none), `?` exactly one byte; every other

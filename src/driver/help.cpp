@@ -31,8 +31,9 @@ constexpr std::pair<std::string_view, std::string_view> kFormats[] = {
     {".p00-.p99", "a PC64 program file"},
     {".s00 .u00 .r00 .d00", "PC64 files of other kinds (up to 99): read, no reports"},
     {".lnx", "a Lynx archive"},
-    {".zip", "a zip archive: each member with one of these extensions, in the order of its directory (stored or "
-             "deflated, ZIP64 too)"},
+    {".zip",
+     "a zip archive: each member with one of these extensions, in the order of its directory (stored or "
+     "deflated, ZIP64 too)"},
     {".gz", "a gzip file: the format of its name without .gz (game.d64.gz)"},
     {".d6z .d7z .d8z .g6z", "a gzipped .d64, .d71, .d81 or .g64"},
 };

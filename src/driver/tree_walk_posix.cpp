@@ -136,8 +136,7 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
       const int up = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       close(fd);
       fd = up;
-      if (fd < 0 || fstat(fd, &info) != 0 || info.st_dev != stack.back().device ||
-          info.st_ino != stack.back().inode) {
+      if (fd < 0 || fstat(fd, &info) != 0 || info.st_dev != stack.back().device || info.st_ino != stack.back().inode) {
         // The tree was moved while it was walked: the rest cannot be found.
         visitor.UnreadableFolder(path.empty() ? "." : path);
         break;

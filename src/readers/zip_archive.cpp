@@ -165,8 +165,7 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
     constexpr char kBeyond[] = "central directory beyond the end of the file";
     Require(Within(in, position, size), kBeyond);
     if (!piece || position < pieceStart || position + size > pieceStart + piece->FileLength()) {
-      std::vector<std::uint8_t> bytes(
-          static_cast<std::size_t>(std::min(kDirectoryPiece, in.FileLength() - position)));
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kDirectoryPiece, in.FileLength() - position)));
       in.SeekTo(position);
       in.ReadInto(bytes.data(), bytes.size());
       piece = std::make_unique<InputFile>(std::move(bytes));

@@ -24,7 +24,7 @@ enum class Stdout { kPipe, kDevFull, kClosed, kPipeClosedEarly };
 struct RunResult {
   std::string output;
   std::string errors;  // what went to standard error
-  int status = -1;  // exit status; 1000 + signal when killed
+  int status = -1;     // exit status; 1000 + signal when killed
   bool timedOut = false;
   long maxRssKb = 0;  // peak resident memory of the run
 };
