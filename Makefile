@@ -24,6 +24,7 @@ build: $(BUILD)/CMakeCache.txt
 demo: build
 	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx'
 	cd examples && ../$(BUILD)/zumtal -l games.d64 example.d81 example.g64 demo.t64 pinball.p00 tools.lnx
+	cd examples && ../$(BUILD)/zumtal demos.zip games.d64.gz
 
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

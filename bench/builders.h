@@ -2,6 +2,8 @@
 // collection, the examples, the fuzzers' seeds and the tests' images.
 #pragma once
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -338,6 +340,135 @@ class LynxBuilder {
 
   std::string signature_;
   std::vector<File> files_;
+};
+
+// Deflated bytes: raw (as zip members hold them) or one gzip member.
+inline Bytes Deflate(const Bytes& data, bool gzip = false) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, gzip ? 16 + MAX_WBITS : -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = const_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+inline Bytes Gzip(const Bytes& data) { return Deflate(data, true); }
+
+// A zip archive. Members may be altered after they are added, to build
+// damaged and hostile archives.
+class ZipBuilder {
+ public:
+  struct Member {
+    std::string name;
+    Bytes stored;  // as the archive holds them: deflated or not
+    std::uint16_t method = 8;
+    std::uint16_t flags = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;         // the declared size
+    std::int64_t localHeader = -1;  // where the directory says; -1: its own
+  };
+
+  // Method 8 deflates, method 0 stores.
+  Member& Add(std::string_view name, const Bytes& data, std::uint16_t method = 8) {
+    Member member;
+    member.name = name;
+    member.stored = method == 8 ? Deflate(data) : data;
+    member.method = method;
+    member.crc = static_cast<std::uint32_t>(crc32_z(0, data.data(), data.size()));
+    member.size = data.size();
+    members.push_back(std::move(member));
+    return members.back();
+  }
+
+  // With zip64, every size and offset of the directory is in ZIP64 fields,
+  // and the end record points at a ZIP64 end record.
+  Bytes Build(bool zip64 = false) const {
+    Bytes out;
+    std::vector<std::uint64_t> offsets;
+    for (const Member& m : members) {
+      offsets.push_back(out.size());
+      Put(out, 0x04034B50, 4);
+      Put(out, 20, 2);
+      Put(out, m.flags, 2);
+      Put(out, m.method, 2);
+      Put(out, kDosDate << 16, 4);
+      Put(out, m.crc, 4);
+      Put(out, m.stored.size(), 4);
+      Put(out, m.size, 4);
+      Put(out, m.name.size(), 2);
+      Put(out, 0, 2);
+      out.insert(out.end(), m.name.begin(), m.name.end());
+      out.insert(out.end(), m.stored.begin(), m.stored.end());
+    }
+    const std::uint64_t directory = out.size();
+    for (std::size_t i = 0; i < members.size(); ++i) {
+      const Member& m = members[i];
+      const std::uint64_t local = m.localHeader >= 0 ? static_cast<std::uint64_t>(m.localHeader) : offsets[i];
+      Put(out, 0x02014B50, 4);
+      Put(out, 45, 2);
+      Put(out, 20, 2);
+      Put(out, m.flags, 2);
+      Put(out, m.method, 2);
+      Put(out, kDosDate << 16, 4);
+      Put(out, m.crc, 4);
+      Put(out, zip64 ? 0xFFFFFFFF : m.stored.size(), 4);
+      Put(out, zip64 ? 0xFFFFFFFF : m.size, 4);
+      Put(out, m.name.size(), 2);
+      Put(out, zip64 ? 28 : 0, 2);
+      Put(out, 0, 6);  // comment length, disk, internal attributes
+      Put(out, 0, 4);
+      Put(out, zip64 ? 0xFFFFFFFF : local, 4);
+      out.insert(out.end(), m.name.begin(), m.name.end());
+      if (zip64) {
+        Put(out, 1, 2);
+        Put(out, 24, 2);
+        Put(out, m.size, 8);
+        Put(out, m.stored.size(), 8);
+        Put(out, local, 8);
+      }
+    }
+    const std::uint64_t directorySize = out.size() - directory;
+    if (zip64) {
+      const std::uint64_t record = out.size();
+      Put(out, 0x06064B50, 4);
+      Put(out, 44, 8);
+      Put(out, 45, 2);
+      Put(out, 45, 2);
+      Put(out, 0, 8);
+      Put(out, members.size(), 8);
+      Put(out, members.size(), 8);
+      Put(out, directorySize, 8);
+      Put(out, directory, 8);
+      Put(out, 0x07064B50, 4);
+      Put(out, 0, 4);
+      Put(out, record, 8);
+      Put(out, 1, 4);
+    }
+    Put(out, 0x06054B50, 4);
+    Put(out, 0, 4);
+    Put(out, zip64 ? 0xFFFF : members.size(), 2);
+    Put(out, zip64 ? 0xFFFF : members.size(), 2);
+    Put(out, zip64 ? 0xFFFFFFFF : directorySize, 4);
+    Put(out, zip64 ? 0xFFFFFFFF : directory, 4);
+    Put(out, 0, 2);
+    return out;
+  }
+
+  std::vector<Member> members;
+
+ private:
+  static constexpr std::uint64_t kDosDate = (1986 - 1980) << 9 | 1 << 5 | 1;  // 1 January 1986, midnight
+
+  static void Put(Bytes& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+  }
 };
 
 }  // namespace zumtal::testing

@@ -1,12 +1,15 @@
 // Writes C64 container files made by the project's own builders:
-//   imagegen examples DIR           a few small example files
+//   imagegen examples DIR           a few small example files and archives
 //   imagegen seeds DIR              seed inputs for the fuzzers
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
+//   imagegen zipped SRC DIR         each file of SRC as NAME.zip in DIR, every
+//                                   tenth as NAME.gz instead
 // Everything is deterministic: the same arguments give the same bytes.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "builders.h"
@@ -95,6 +98,14 @@ void Examples(const std::filesystem::path& dir) {
   lynx.Add("README", 'S', Bytes(700, 'x'));
   lynx.Add("TUNE", 'P', Program(0x1000, 1200, 12));
   Save(dir / "tools.lnx", lynx.Build());
+
+  // Archives: a zip with a folder, and a gzipped disk image.
+  ZipBuilder zip;
+  zip.Add("tapes/demo.t64", tape.bytes());
+  zip.Add("hello.prg", Program(0x0801, 120, 7), 0);
+  zip.Add("readme.txt", ToBytes("Passed over: not a C64 file.\n"));
+  Save(dir / "demos.zip", zip.Build());
+  Save(dir / "games.d64.gz", Gzip(disk.bytes()));
 }
 
 // Small, varied seeds for the fuzzers: sound files and the usual damage.
@@ -157,6 +168,12 @@ void Seeds(const std::filesystem::path& dir) {
       lines[1] = " 99999999999999999999 ";
     }
     Save(dir / ("seed" + std::to_string(i) + ".lnx"), lynx.Build(lines, lynx.DirectoryBlocks()));
+    Save(dir / ("seed" + std::to_string(i) + ".gz"), Gzip(disk.bytes()));
+    ZipBuilder zip;
+    zip.Add("seed.d64", disk.bytes(), i % 2 == 0 ? 8 : 0);
+    zip.Add("dir/seed.t64", tape.bytes());
+    zip.Add("seed.prg.gz", Gzip(Program(0x0801, static_cast<std::size_t>(i * 50), random.Next())), 0);
+    Save(dir / ("seed" + std::to_string(i) + ".zip"), zip.Build(i == 3));
   }
   // The larger formats: fewer seeds, as each is large.
   for (int i = 0; i < 3; ++i) {
@@ -244,6 +261,29 @@ void Collection(const std::filesystem::path& dir, int scale) {
   }
 }
 
+// Each file in its own zip archive, as collections travel.
+void Zipped(const std::filesystem::path& source, const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(source)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name.front() != '.') {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::ifstream in(source / names[i], std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (i % 10 == 9) {
+      Save(dir / (names[i] + ".gz"), Gzip(bytes));
+      continue;
+    }
+    ZipBuilder zip;
+    zip.Add(names[i], bytes);
+    Save(dir / (names[i] + ".zip"), zip.Build());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,11 +298,17 @@ int main(int argc, char** argv) {
     Seeds(argv[2]);
     return 0;
   }
+  if (argc == 4 && mode == "zipped") {
+    std::filesystem::create_directories(argv[3]);
+    Zipped(argv[2], argv[3]);
+    return 0;
+  }
   if (argc == 4 && mode == "collection") {
     std::filesystem::create_directories(argv[2]);
     Collection(argv[2], std::atoi(argv[3]));
     return 0;
   }
-  std::fprintf(stderr, "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE\n");
+  std::fprintf(stderr,
+               "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR\n");
   return 2;
 }

@@ -15,8 +15,8 @@ runs=${RUNS:-10}
 root=${BENCH_DIR:-/tmp/zumtal-bench}
 mkdir -p "$root"
 
-for tool in hyperfine strace /usr/bin/time zip gzip; do
-  command -v "$tool" >/dev/null || { echo "bench: needs $tool (apt-get install hyperfine strace time zip gzip)"; exit 1; }
+for tool in hyperfine strace /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "bench: needs $tool (apt-get install hyperfine strace time)"; exit 1; }
 done
 
 # 1. The collection, made once and reused; its zipped copy holds each
@@ -30,13 +30,9 @@ if [ ! -f "$collection/.complete" ]; then
 fi
 zipped="$root/zipped-$scale"
 if [ ! -f "$zipped/.complete" ]; then
-  echo "zipping into $zipped ..."
-  rm -rf "$zipped" && mkdir -p "$zipped"
-  n=0
-  for f in "$collection"/*; do
-    n=$((n + 1))
-    if [ $((n % 10)) = 0 ]; then gzip -c -6 "$f" > "$zipped/${f##*/}.gz"; else (cd "$collection" && zip -q -X -6 "$zipped/${f##*/}.zip" "${f##*/}"); fi
-  done
+  echo "zipping $collection ..."
+  rm -rf "$zipped"
+  "$build/imagegen" zipped "$collection" "$zipped"
   touch "$zipped/.complete"
 fi
 [ "$scale" = 0 ] && runs=1

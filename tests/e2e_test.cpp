@@ -1,4 +1,5 @@
 // The built program, run in a directory of its own: whole output and status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +58,8 @@ std::string Prg(const std::string& name, const std::string& entry, const std::st
 }
 
 Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
+
+const std::string kFailure = "Runtime error 100 at 0x";
 
 // A directory with a few ordinary and a few awkward entries.
 struct Collection : TempDir {
@@ -137,6 +140,99 @@ TEST(EndToEnd, WholeOutputAndStatus) {
   }
 }
 
+TEST(EndToEnd, HelpVersionAndUsageErrors) {
+  const struct {
+    std::vector<std::string> args;
+    std::string output;  // what standard output begins with
+    std::string errors;
+    int status;
+  } cases[] = {
+      {{"--version"}, "zumtal 1.1.0\r\n", "", 0},
+      {{"--help"}, "Usage: zumtal [OPTION]... PATTERN...\r\n", "", 0},
+      {{"-l", "--bogus", "a.prg"}, "", "zumtal: unknown option --bogus (see zumtal --help)\r\n", 2},
+      {{"-k", "a.prg", "--bogus"}, "\r\n.PRG\r\n" + Prg("a.prg", "a", "AB") + kFooter, "", 0},
+  };
+  const Collection dir;
+  for (const auto& c : cases) {
+    const auto result = RunProgram(dir.path(), c.args);
+    EXPECT_EQ(result.status, c.status) << c.args.front();
+    EXPECT_EQ(result.output.substr(0, c.output.size()), c.output) << c.args.front();
+    EXPECT_EQ(result.errors, c.errors) << c.args.front();
+    EXPECT_EQ(result.output.empty(), c.output.empty()) << c.args.front();
+  }
+  // The help: CR LF throughout, every option and format, and no footer.
+  const std::string help = RunProgram(dir.path(), {"--help"}).output;
+  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), std::count(help.begin(), help.end(), '\r'));
+  for (const char* word : {"--recursive", "--keep-going", "--version", ".d71", ".d81", ".g64", ".p00", ".lnx", ".zip",
+                           ".d6z", ".7z", "100"}) {
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  }
+  EXPECT_EQ(help.find("----"), std::string::npos);
+}
+
+// A collection tree: nested folders, archives in archives, a damaged member
+// among good ones, and what -r passes over.
+struct ArchiveTree : TempDir {
+  DiskBuilder disk;
+  T64Builder tape{"TREE TAPE", 2};
+  ArchiveTree() {
+    disk.SetDiskName("TREE DISK");
+    disk.AddProgram("ONE", Program(0x0801, 3000, 11));
+    tape.AddProgram("TAPED", Program(0x1000, 700, 12));
+    Write("C64/a.prg", PrgFile("AB"));
+    Write("C64/Games/B/boulder.d64", disk.bytes());
+    ZipBuilder pack;
+    pack.Add("disks/x.d64", disk.bytes());
+    pack.Add("tapes/t.t64.gz", Gzip(tape.bytes()), 0);
+    pack.Add("notes.txt", ToBytes("not read"));
+    Write("C64/Games/pack.zip", pack.Build());
+    ZipBuilder broken;
+    broken.Add("good1.prg", PrgFile("1"));
+    broken.Add("bad.prg", PrgFile("2")).crc ^= 1;
+    broken.Add("good2.prg", PrgFile("3"), 0);
+    Write("C64/Broken/bad.zip", broken.Build());
+    Write("C64/readme.txt", {});
+    Write("C64/.hidden/h.prg", PrgFile("H"));
+    std::filesystem::create_directory_symlink("..", path() / "C64/Games/up");
+  }
+};
+
+TEST(EndToEnd, RecursiveTreeWithArchives) {
+  ArchiveTree tree;
+  auto member = [](const std::string& pc, const std::string& bare, const std::string& data) {
+    return ".PRG\r\n" + RunReader(ReadPrg, PrgFile(data), pc, Layout::kCsv, bare).output;
+  };
+  const std::string broken = "C64/Broken/bad.zip/";
+  const std::string before = member(broken + "good1.prg", "good1.prg", "1");
+  const std::string after = member(broken + "good2.prg", "good2.prg", "3") + ".D64\r\n" +
+                            RunReader(ReadD64, tree.disk.bytes(), "C64/Games/B/boulder.d64").output + ".D64\r\n" +
+                            RunReader(ReadD64, tree.disk.bytes(), "C64/Games/pack.zip/disks/x.d64").output +
+                            ".T64\r\n" +
+                            RunReader(ReadT64, tree.tape.bytes(), "C64/Games/pack.zip/tapes/t.t64.gz").output +
+                            member("C64/a.prg", "a.prg", "AB");
+  const struct {
+    std::vector<std::string> args;
+    std::string output;
+    int status;
+  } cases[] = {
+      {{"-r", "C64"}, "\r\n" + before + kFailure, 100},
+      {{"-r", "-k", "C64/"},
+       "\r\n" + before + "!Error: " + broken + "bad.prg: CRC-32 does not match\r\n" + after + kFooter,
+       100},
+      {{"-r", "C64/*.prg"}, "\r\n" + member("C64/a.prg", "a.prg", "AB") + kFooter, 0},
+      {{"C64/Games/pack.zip"},
+       "\r\n.D64\r\n" + RunReader(ReadD64, tree.disk.bytes(), "pack.zip/disks/x.d64").output + ".T64\r\n" +
+           RunReader(ReadT64, tree.tape.bytes(), "pack.zip/tapes/t.t64.gz").output + kFooter,
+       0},
+  };
+  for (const auto& c : cases) {
+    const auto result = RunProgram(tree.path(), c.args);
+    EXPECT_EQ(result.status, c.status) << c.args.back();
+    EXPECT_EQ(result.output.substr(0, c.output.size()), c.output) << c.args.back();
+    EXPECT_EQ(result.errors, "");
+  }
+}
+
 // Files larger than the read window, read from disk, give what the same
 // bytes give in memory: the window moves right, and a tape's directory and
 // data far apart are both found.
@@ -207,7 +303,6 @@ TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
 
 // Hostile files and surroundings: every run ends in time with the expected
 // status, and every line before the end is whole.
-const std::string kFailure = "Runtime error 100 at 0x";
 
 DiskBuilder SoundDisk(const DiskFormat& format = kD64Format) {
   DiskBuilder disk(format);
@@ -216,6 +311,23 @@ DiskBuilder SoundDisk(const DiskFormat& format = kD64Format) {
     disk.AddProgram("PROGRAM " + std::to_string(i), Program(0x0801, 13000, 99u + static_cast<std::uint32_t>(i)));
   }
   return disk;
+}
+
+// A chain of directories, each name `length` bytes, made relative to one
+// another: the whole path is longer than the system takes at once.
+void DeepChain(const std::filesystem::path& top, int depth, std::size_t length) {
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string name(length, 'd');
+  for (int i = 0; i < depth; ++i) {
+    mkdirat(fd, name.c_str(), 0755);
+    const int below = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = below;
+  }
+  const int file = openat(fd, "deep.prg", O_WRONLY | O_CREAT, 0644);
+  EXPECT_EQ(write(file, "\x01\x08Z", 3), 3);
+  close(file);
+  close(fd);
 }
 
 TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
@@ -236,6 +348,58 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
   dir.Write("dirloop.d81", directoryLoop81.bytes());
   dir.Write("empty.d71", {});
 
+  // Archives: a bomb past its declared size, one that declares 4 GiB,
+  // nesting 1,000 deep, 100,000 members, a directory beyond the end,
+  // members that share their bytes, a .gz that is not gzip, a cut trailer.
+  ZipBuilder bomb;
+  bomb.Add("bomb.d64", Bytes(std::size_t{40} << 20)).size = 174848;
+  dir.Write("bomb.zip", bomb.Build());
+  ZipBuilder huge;
+  huge.Add("huge.d64", Bytes(1000)).size = std::uint64_t{4} << 30;
+  dir.Write("huge.zip", huge.Build(true));
+  Bytes deep = PrgFile("D");
+  for (int level = 0; level < 1000; ++level) {
+    ZipBuilder nest;
+    nest.Add(level == 0 ? "d.prg" : "d.zip", deep, 0);
+    deep = nest.Build();
+  }
+  dir.Write("deep.zip", deep);
+  ZipBuilder many;
+  for (int i = 0; i < 100000; ++i) {
+    many.Add("m" + std::to_string(i) + ".prg", PrgFile("m"), 0);
+  }
+  dir.Write("many.zip", many.Build(true));  // more than 65,535 members need ZIP64
+  Bytes beyond = bomb.Build();
+  beyond[beyond.size() - 4] = 0x7F;  // the directory's offset
+  dir.Write("beyond.zip", beyond);
+  ZipBuilder overlap;
+  overlap.Add("a.prg", PrgFile("A"));
+  overlap.Add("b.prg", PrgFile("B")).localHeader = 0;
+  dir.Write("overlap.zip", overlap.Build());
+  dir.Write("plain.d64.gz", SoundDisk().bytes());
+  Bytes cut = Gzip(SoundDisk().bytes());
+  cut.resize(cut.size() - 3);
+  dir.Write("cut.d64.gz", cut);
+
+  // A tree of 10,000 folders with long names and loops of links, and a
+  // chain of folders deeper than any path the system takes at once.
+  const std::string longName(120, 'f');
+  for (int i = 0; i < 100; ++i) {
+    for (int j = 0; j < 100; ++j) {
+      dir.Write("tree/" + longName + std::to_string(i) + "/" + longName + std::to_string(j) + "/p.prg", PrgFile("p"));
+    }
+  }
+  std::filesystem::create_directory_symlink("..", dir.path() / "tree/up");
+  std::filesystem::create_symlink("self.prg", dir.path() / "tree/self.prg");
+  DeepChain(dir.path() / "tree", 40, 200);
+
+  const std::string d8 = [] {
+    std::string name = "deep.zip";
+    for (int i = 0; i < 8; ++i) {
+      name += "/d.zip";
+    }
+    return name;
+  }();
   const struct {
     std::vector<std::string> args;
     std::string start;  // what the output begins with
@@ -250,18 +414,39 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
       {{"dirloop.d64"}, "\r\n.D64\r\n\"dirloop.d64\"", 0, 12},  // each program once
       {{"dirloop.d81"}, "\r\n.D81\r\n\"dirloop.d81\"", 0, 12},
       {{"empty.d71"}, "\r\n.D71\r\n" + kFailure, 100, 0},
+      {{"bomb.zip"}, "\r\n" + kFailure, 100, 0},
+      {{"-k", "bomb.zip", "huge.zip"},
+       "\r\n!Error: bomb.zip/bomb.d64: more data than declared\r\n!Error: huge.zip/huge.d64: larger than 64 MiB, "
+       "skipped\r\n------",
+       100,
+       0},
+      {{"deep.zip"}, "\r\n!Error: " + d8 + ": archive nested more than 8 deep, skipped\r\n-----", 0, 0},
+      {{"many.zip"}, "\r\n.PRG\r\n\"many.zip/m0.prg\"", 0, 100000},
+      {{"-k", "beyond.zip", "overlap.zip"},
+       "\r\n!Error: beyond.zip: central directory beyond the end of the file\r\n.PRG\r\n\"overlap.zip/a.prg\"",
+       100,
+       1},
+      {{"overlap.zip"}, "\r\n.PRG\r\n\"overlap.zip/a.prg\"", 100, 1},
+      {{"-k", "plain.d64.gz", "cut.d64.gz"},
+       "\r\n!Error: plain.d64.gz: not in gzip format\r\n!Error: cut.d64.gz: compressed data cut short\r\n---",
+       100,
+       0},
+      {{"-r", "tree"}, "\r\n.PRG\r\n\"tree/" + std::string(200, 'd') + "/", 0, 10001},
   };
   for (const auto& c : cases) {
-    const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 10);
-    EXPECT_FALSE(result.timedOut) << c.args.front();
-    EXPECT_EQ(result.status, c.status) << c.args.front();
-    EXPECT_EQ(result.output.substr(0, c.start.size()), c.start) << c.args.front();
+    const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 20);
+    EXPECT_FALSE(result.timedOut) << c.args.back();
+    EXPECT_EQ(result.status, c.status) << c.args.back();
+    EXPECT_EQ(result.output.substr(0, c.start.size()), c.start) << c.args.back();
     int reports = 0;
     for (std::size_t at = result.output.find("\n\""); at != std::string::npos;
          at = result.output.find("\n\"", at + 1)) {
       ++reports;
     }
-    EXPECT_EQ(reports, c.reports) << c.args.front();
+    EXPECT_EQ(reports, c.reports) << c.args.back();
+#ifndef ZUMTAL_SANITIZED
+    EXPECT_LT(result.maxRssKb, 150 * 1024) << c.args.back();
+#endif
   }
 }
 

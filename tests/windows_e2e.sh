@@ -75,6 +75,11 @@ head -c 140000 "$root/examples/example.g64" > "$data/bad/cut.g64"
 cp "$root/examples/hello.prg" "$data/attrs/visible.prg"
 cp "$root/examples/hello.prg" "$data/attrs/hidden.prg"
 cp "$root/examples/hello.prg" "$data/attrs/system.prg"
+mkdir -p "$data/tree/A" "$data/tree/B/C"
+cp "$root/examples/hello.prg" "$data/tree/A/inner.prg"
+cp "$root/examples/demo.t64" "$data/tree/B/C/demo.t64"
+cp "$root/examples/demos.zip" "$root/examples/games.d64.gz" "$data/tree/B/"
+: > "$data/tree/B/notes.txt"
 setfattr -n user.DOSATTRIB -v '"0x2"' "$data/attrs/hidden.prg"
 setfattr -n user.DOSATTRIB -v '"0x4"' "$data/attrs/system.prg"
 
@@ -104,6 +109,18 @@ same() {
   check "$name (pipe)" "$work/linux.out" "$ls" "$work/pipe.out" "$ps"
 }
 
+# As `same`, with the Windows separator in the output turned into "/": with
+# -r the PC file name is the path as found.
+same_paths() {
+  local name="$1"; shift
+  local ls=0 ws=0
+  (cd "$data" && "$linux" "$@") > "$work/linux.out" || ls=$?
+  (cd "$data" && wine "$windows" "$@") > "$work/file.out" || ws=$?
+  sed -i 's|\\|/|g' "$work/file.out"
+  for out in linux file; do before_failure "$work/$out.out"; done
+  check "$name" "$work/linux.out" "$ls" "$work/file.out" "$ws"
+}
+
 # Runs Windows with some arguments and Linux with others.
 like() {
   local name="$1" wargs="$2" largs="$3" ls=0 ws=0
@@ -130,6 +147,13 @@ same "json, cut disk image" --json bad/cut.d64
 same "json alone" --json
 same "json with -l" --json -l hello.prg
 same "cut G64 image" bad/cut.g64
+same "zip and gzip" demos.zip games.d64.gz
+same "keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
+same "version" --version
+same "help" --help
+same "usage error" -l --bogus
+same_paths "-r over a tree" -r tree
+same_paths "-r with a pattern, keep going" -r -k 'tree/*.t64' 'bad/*.prg'
 
 like "hidden and system files passed over" "'attrs/*.prg'" "attrs/visible.prg"
 like "patterns are case-blind" "'*.PRG' '*.T64'" "'*.prg' '*.t64'"

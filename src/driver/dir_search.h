@@ -1,6 +1,7 @@
 // Directory search: the files that a command-line pattern names.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,8 +9,10 @@
 namespace zumtal {
 
 struct FoundFile {
-  std::string name;  // the bare entry name, as printed and passed to readers
-  std::string path;  // where to open it: in the pattern's directory
+  std::string name;              // as printed: the bare entry name, or with -r the path as found
+  std::string path;              // where to open it: in the pattern's directory, or in `directory`
+  std::intptr_t directory = -1;  // a directory handle of the walk, -1 for none
+  std::string bare;              // the entry's own name
 };
 
 // `*` matches any run of bytes (also none), `?` exactly one byte; every other
@@ -22,5 +25,31 @@ bool MatchWildcard(std::string_view pattern, std::string_view name);
 // pattern beginning with '.'. Nothing is found when the directory cannot be
 // read.
 std::vector<FoundFile> SearchDirectory(const std::string& pattern);
+
+// What a recursive walk finds, handed over as it is found.
+class TreeVisitor {
+ public:
+  virtual ~TreeVisitor() = default;
+  // Whether a file of this name, under a directory named on the command
+  // line, is to be read.
+  virtual bool Wants(std::string_view name) = 0;
+  // A file found; its directory handle is valid during the call only.
+  virtual void File(const FoundFile& file) = 0;
+  // A directory that could not be read, by its path as found.
+  virtual void UnreadableFolder(std::string_view path) = 0;
+};
+
+// One argument of a recursive run. A directory stands for every file under
+// it that the visitor wants; anything else is a pattern whose last component
+// is matched in its directory and in every directory below. Within a
+// directory the entries go in byte order of their names, a subdirectory at
+// its place. Files are named by the path as found: the argument as typed
+// (without trailing separators), then each component after one separator.
+// Names beginning with '.' are passed over (a file's unless the pattern
+// begins with '.'), and so are FIFOs, sockets and devices; links to files
+// are files, links to directories are not followed, a dangling link is
+// found so that its open fails visibly. Memory grows with the entries of
+// the directories on the current path only, not with their depth.
+void WalkArgument(const std::string& argument, TreeVisitor& visitor);
 
 }  // namespace zumtal

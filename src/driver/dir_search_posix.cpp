@@ -53,7 +53,7 @@ std::vector<FoundFile> SearchDirectory(const std::string& pattern) {
     // A plain name: look it up instead of reading a directory that may hold
     // a hundred thousand entries.
     if (!Hidden(component, component) && IsCandidate(dirFd, component.c_str(), DT_UNKNOWN)) {
-      found.push_back({component, prefix + component});
+      found.push_back({component, prefix + component, -1, component});
     }
     close(dirFd);
     return found;
@@ -73,7 +73,7 @@ std::vector<FoundFile> SearchDirectory(const std::string& pattern) {
   std::sort(matches.begin(), matches.end());
   for (const auto& [name, type] : matches) {
     if (IsCandidate(dirfd(dir.get()), name.c_str(), type)) {
-      found.push_back({name, prefix + name});
+      found.push_back({name, prefix + name, -1, name});
     }
   }
   return found;

@@ -18,7 +18,7 @@ std::vector<FoundFile> SearchDirectory(const std::string& pattern) {
       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY | 0x8 /* volume label */;
   do {
     if ((entry.dwFileAttributes & kPassedOver) == 0) {
-      found.push_back({entry.cFileName, prefix + entry.cFileName});
+      found.push_back({entry.cFileName, prefix + entry.cFileName, -1, entry.cFileName});
     }
   } while (FindNextFileA(search, &entry));
   FindClose(search);

@@ -9,11 +9,13 @@
 
 #include "driver/run.h"
 #include "driver/run_failure.h"
+#include "report/error_output.h"
 #include "report/output.h"
 
 int main(int argc, char** argv) {
   using namespace zumtal;
   Output out(OpenStandardOutput());
+  ErrorOutput err(OpenStandardError());
   try {
 #ifdef _WIN32
     // The program splits its own command line, and skips its own path.
@@ -24,15 +26,12 @@ int main(int argc, char** argv) {
 #else
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 #endif
-    const int status = Run(args, out);
+    const int status = Run(args, out, err);
     out.Flush();
     return status;
-  } catch (const UsageError& error) {
-    WriteStandardError(std::string("zumtal: ") + error.what());
-    return kUsageStatus;
   } catch (const RunFailure& failure) {
-    // The report writer has put the failure in the run's layout after what
-    // was written before; if standard output itself failed, it cannot follow.
+    // The run has put the failure in its layout after what was written
+    // before; if standard output itself failed, nothing more can follow.
     out.TryFlush();
     return failure.Code();
   }

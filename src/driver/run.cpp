@@ -1,9 +1,21 @@
 #include "driver/run.h"
 
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "driver/catalogue.h"
 #include "driver/dir_search.h"
+#include "driver/help.h"
+#include "driver/ordered_jobs.h"
 #include "driver/run_failure.h"
+#include "driver/options.h"
+#include "driver/progress.h"
+#include "readers/archives.h"
 #include "readers/input_file.h"
-#include "readers/readers.h"
+#include "report/dat_writer.h"
+#include "report/duplicates.h"
 #include "report/entry_report.h"
 
 namespace zumtal {
@@ -46,82 +58,243 @@ constexpr std::string_view kFooter[] = {
     "software that we have not on the website.",
 };
 
-void DispatchFile(InputFile& in, ReportWriter& reports, const std::string& fileName) {
-  const std::string key = ExtensionKey(fileName);
-  reports.BeginFile(fileName);
-  reports.WriteKeyLine(key);
-  if (const Reader reader = FindReader(key)) {
-    reader(in, reports, ContainerNames{fileName, fileName});
-  } else {
-    reports.WriteNotC64(fileName);
+// One file to catalogue, opened where it was found; or a line about a folder.
+struct Job {
+  std::string name;  // the PC file name
+  std::string bare;
+  std::unique_ptr<InputFile> in;  // nullptr when the open failed
+  std::string problem;            // a folder that cannot be read
+};
+
+// What cataloguing one file wrote and found, for the main thread to pass on.
+struct JobResult {
+  std::string name;
+  std::string text;  // in the run's layout
+  std::vector<ReportWriter::Collected> collected;
+  std::optional<RunFailure> failure;
+  std::string failedFile;  // the file or member being read at the failure
+  int status = 0;          // 100 when -k went on past a read failure
+  std::uint64_t inputs = 0;
+  std::uint64_t programs = 0;
+  std::uint64_t bytes = 0;
+};
+
+struct Settings {
+  Layout layout;
+  Collect collect;
+  bool keepGoing;
+};
+
+// Runs on a worker thread, for every number of threads: the failure trace
+// comes from the same calls whatever the run's -j.
+JobResult CatalogueJob(Job& job, const Settings& settings) {
+  JobResult result;
+  result.name = job.name;
+  Output text;
+  ReportWriter reports(text, settings.layout, settings.collect);
+  try {
+    if (!job.problem.empty()) {
+      reports.WriteProblem(job.name, job.problem);
+    } else if (!job.in) {
+      reports.WriteOpenError(job.name);
+    } else {
+      result.bytes = job.in->FileLength();
+      if (job.bare != "STDERR.TXT") {
+        result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports, settings.keepGoing});
+      }
+      job.in->Close();
+    }
+  } catch (const RunFailure& failure) {
+    result.failure = failure;
+    result.failedFile = reports.CurrentFile();
   }
+  job.in.reset();
+  result.text = text.TakeText();
+  result.collected = reports.TakeCollected();
+  result.inputs = reports.FileCount();
+  result.programs = reports.ProgramCount();
+  return result;
 }
 
-void ProcessArguments(const std::vector<std::string>& args, std::size_t first, ReportWriter& reports) {
-  for (std::size_t index = first; index < args.size(); ++index) {
-    for (const FoundFile& file : SearchDirectory(args[index])) {
-      const auto in = InputFile::Open(file.path);
-      if (!in) {
-        reports.WriteOpenError(file.name);
-        continue;
-      }
-      if (file.name != "STDERR.TXT") {
-        DispatchFile(*in, reports, file.name);
-      }
-      in->Close();
+// The main thread's side: passes each file's results on in the order the
+// files were found, and writes what sums up the run.
+class RunWriter {
+ public:
+  RunWriter(Output& out, const Settings& settings, bool jsonGroups, Progress& progress)
+      : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress) {
+    if (settings.collect == Collect::kDat) {
+      dat_.emplace(out, Version());
     }
   }
-}
+
+  // Throws the file's run-ending failure, after what it wrote before it.
+  void Take(JobResult& result) {
+    out_.WriteLines(result.text);
+    for (const auto& item : result.collected) {
+      switch (item.kind) {
+        case ReportWriter::Collected::Kind::kProgram:
+          if (dat_) {
+            dat_->AddRom(item.report, item.digests);
+          } else {
+            duplicates_.Add(item.report, item.digests);
+          }
+          break;
+        case ReportWriter::Collected::Kind::kComment:
+          dat_->Comment(item.text);
+          break;
+        case ReportWriter::Collected::Kind::kContainer:
+          dat_->EndContainer();
+          break;
+      }
+    }
+    progress_.Done(result.name, result.inputs, result.programs, result.bytes);
+    status_ = status_ != 0 ? status_ : result.status;
+    if (result.failure) {
+      Fail(*result.failure, result.failedFile);
+      throw *result.failure;
+    }
+  }
+
+  // The run's end: the groups, the DAT's end, or the footer.
+  void Finish() {
+    WriteSummary();
+    if (dat_) {
+      dat_->Finish();
+    } else if (settings_.collect == Collect::kNone && settings_.layout != Layout::kJson) {
+      for (const auto line : kFooter) {
+        out_.Line(line);
+      }
+    }
+  }
+
+  int Status() const { return status_; }
+
+ private:
+  // What was found before a run-ending failure goes out first.
+  void Fail(const RunFailure& failure, const std::string& file) {
+    WriteSummary();
+    if (dat_) {
+      dat_->Fail(FailureLines(failure, out_.IsTerminal() ? 9 : 257));
+      return;
+    }
+    ReportWriter last(out_, settings_.layout);
+    last.BeginFile(file);
+    last.WriteFailure(failure);
+  }
+
+  void WriteSummary() {
+    if (settings_.collect != Collect::kDuplicates) {
+      return;
+    }
+    if (jsonGroups_) {
+      duplicates_.WriteJson(out_);
+    } else {
+      duplicates_.WriteText(out_);
+    }
+  }
+
+  Output& out_;
+  const Settings& settings_;
+  bool jsonGroups_;
+  Progress& progress_;
+  DuplicateFinder duplicates_;
+  std::optional<DatWriter> dat_;
+  int status_ = 0;
+};
+
+// Finds the files of every argument, opens each where it was found (and
+// asks the system to read it ahead), and queues it.
+class Finder : public TreeVisitor {
+ public:
+  Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer) : jobs_(jobs), writer_(writer) {}
+
+  bool Wants(std::string_view name) override { return IsCatalogued(name); }
+  void File(const FoundFile& file) override {
+    Job job{file.name, file.bare, InputFile::Open(file.path, file.directory), {}};
+    if (job.in) {
+      job.in->ReadAhead();
+    }
+    Queue(std::move(job));
+  }
+  void UnreadableFolder(std::string_view path) override { Queue(Job{std::string(path), {}, nullptr, "folder cannot be read"}); }
+
+  void Queue(Job job) {
+    while (jobs_.Full()) {
+      JobResult result = jobs_.PopOldest();
+      writer_.Take(result);
+    }
+    jobs_.Push(std::move(job));
+  }
+  void Drain() {
+    while (!jobs_.Empty()) {
+      JobResult result = jobs_.PopOldest();
+      writer_.Take(result);
+    }
+  }
+
+ private:
+  OrderedJobs<Job, JobResult>& jobs_;
+  RunWriter& writer_;
+};
 
 }  // namespace
 
-std::string ExtensionKey(std::string_view fileName) {
-  std::string key(fileName.substr(fileName.size() >= 4 ? fileName.size() - 4 : 0));
-  for (auto& character : key) {
-    if (character >= 'a' && character <= 'z') {
-      character = static_cast<char>(character - 'a' + 'A');
-    }
-  }
-  return key;
-}
-
-int Run(const std::vector<std::string>& args, Output& out) {
-  // A leading -l or --json chooses the layout; the two exclude each other.
-  Layout layout = Layout::kCsv;
-  std::size_t first = 0;
-  if (!args.empty() && (args[0] == "-l" || args[0] == "--json")) {
-    layout = args[0] == "-l" ? Layout::kLong : Layout::kJson;
-    first = 1;
-    if (args.size() > 1 && (args[1] == "-l" || args[1] == "--json") && args[1] != args[0]) {
-      throw UsageError("--json and -l exclude each other");
-    }
-  }
-  // JSON Lines have no leading empty line, usage text or footer.
-  const bool json = layout == Layout::kJson;
-  if (!json) {
-    out.EndLine();
-  }
+int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
   if (args.empty()) {
+    out.EndLine();
     for (const auto line : kUsage) {
       out.Line(line);
     }
     return 0;
   }
-  ReportWriter reports(out, layout);
-  try {
-    ProcessArguments(args, first, reports);
-  } catch (const RunFailure& failure) {
-    // The failure goes out in the run's layout before main ends the run.
-    reports.WriteFailure(failure);
-    throw;
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  if (!parsed.error.empty()) {
+    err.Write(parsed.error + "\r\n");
+    return 2;
   }
-  if (json) {
+  const Options& options = parsed.options;
+  if (options.help) {
+    WriteHelp(out);
     return 0;
   }
-  for (const auto line : kFooter) {
-    out.Line(line);
+  if (options.version) {
+    out.Write("zumtal ");
+    out.Line(Version());
+    return 0;
   }
-  return 0;
+  const Settings settings{options.json ? Layout::kJson : options.longMode ? Layout::kLong : Layout::kCsv,
+                          options.dat ? Collect::kDat : options.duplicates ? Collect::kDuplicates : Collect::kNone,
+                          options.keepGoing};
+  if (settings.layout == Layout::kJson) {
+    // JSON Lines: no usage text, empty line or footer, and nothing at all
+    // without a pattern.
+    out.SetLineEnd("\n");
+  } else if (settings.collect == Collect::kNone) {
+    out.EndLine();
+  }
+  Progress progress(err, err.IsTerminal() && !out.IsTerminal());
+  RunWriter writer(out, settings, options.json, progress);
+  const unsigned threads = options.jobs != 0 ? options.jobs : AvailableCores();
+  {
+    // Enough files in flight to keep every thread and the disk busy, few
+    // enough that memory and open files stay bounded.
+    OrderedJobs<Job, JobResult> jobs(threads, std::min<std::size_t>(2 * threads + 8, threads + 256),
+                                     [&settings](Job& job) { return CatalogueJob(job, settings); });
+    Finder finder(jobs, writer);
+    for (const std::string& pattern : options.patterns) {
+      if (options.recursive) {
+        WalkArgument(pattern, finder);
+        continue;
+      }
+      for (const FoundFile& file : SearchDirectory(pattern)) {
+        finder.File(file);
+      }
+    }
+    finder.Drain();
+  }
+  progress.Clear();
+  writer.Finish();
+  return writer.Status();
 }
 
 }  // namespace zumtal

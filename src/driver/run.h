@@ -1,31 +1,18 @@
-// The run: usage text, the patterns and their files, the footer.
+// The run: usage text, options, the patterns and their files, the footer.
 #pragma once
 
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "report/error_output.h"
 #include "report/output.h"
 
 namespace zumtal {
 
-// Options that cannot go together: the message is for standard error, the
-// exit status is 2, and nothing goes to standard output.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-inline constexpr int kUsageStatus = 2;
-
 // Runs the program over its arguments (without the program's own name),
-// writing everything to `out`. Returns the exit status of a normal end; a
-// failure throws RunFailure (its lines already written to `out`), a usage
-// error UsageError.
-int Run(const std::vector<std::string>& args, Output& out);
-
-// The upper-cased last four bytes of the name (all of it when shorter).
-std::string ExtensionKey(std::string_view fileName);
+// writing everything to `out`, and only a usage error or the progress line
+// to `err`. Returns the exit status of a normal end; a failure that ends the
+// run throws RunFailure.
+int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err);
 
 }  // namespace zumtal

@@ -4,13 +4,18 @@
 
 namespace zumtal {
 
-RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace) : code_(code), trace_(std::move(trace)) {}
+RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading)
+    : code_(code), trace_(std::move(trace)), reading_(std::move(reading)) {}
 
 [[gnu::noinline]] void FailRun(int code) {
   // Skip CaptureTrace itself and this function: the trace begins at the
   // place that failed.
-  throw RunFailure(code, CaptureTrace(2));
+  throw RunFailure(code, CaptureTrace(2), code == kReadFailure ? "cannot be read" : "");
 }
+
+[[gnu::noinline]] void FailSystem(int error) { throw RunFailure(error, CaptureTrace(2)); }
+
+[[gnu::noinline]] void FailRead(const char* what) { throw RunFailure(kReadFailure, CaptureTrace(2), what); }
 
 namespace {
 

@@ -16,8 +16,14 @@ inline constexpr int kReadFailure = 100;
 
 class RunFailure : public std::exception {
  public:
-  RunFailure(int code, std::vector<std::uint32_t> trace);
+  RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading = {});
   int Code() const noexcept { return code_; }
+  // A read from an input that cannot deliver its bytes, as opposed to a
+  // failed write or close: only such a failure may be kept going past.
+  bool IsReadFailure() const noexcept { return !reading_.empty(); }
+  // For a read failure: what could not be read, for the line that replaces
+  // the failure lines when the run keeps going.
+  const std::string& Reading() const noexcept { return reading_; }
   // Code addresses relative to the program's load address: the place of the
   // failure first, then the active calls, innermost first.
   const std::vector<std::uint32_t>& Trace() const noexcept { return trace_; }
@@ -26,10 +32,19 @@ class RunFailure : public std::exception {
  private:
   int code_;
   std::vector<std::uint32_t> trace_;
+  std::string reading_;
 };
 
-// Ends the run with the given exit status.
+// Ends the run with the given exit status; kReadFailure counts as a read
+// failure of no particular kind.
 [[noreturn]] void FailRun(int code);
+
+// Ends the run with a system error number: a failed write or close, never
+// kept going past, whatever the number.
+[[noreturn]] void FailSystem(int error);
+
+// Ends the run with status 100: a read that cannot deliver, and what it was.
+[[noreturn]] void FailRead(const char* what);
 
 // The failure lines without line ends: "Runtime error N at 0xPLACE", the
 // trace lines (at most maxTraceLines of them) and an empty line.

@@ -10,9 +10,12 @@ namespace zumtal {
 
 namespace {
 
-// One window serves every file of the run: only one file is open at a time.
+constexpr const char* kBeyondTheEnd = "data beyond the end of the file";
+
+// One window per thread serves every file that thread reads: a thread has one
+// file open at a time.
 std::uint8_t* SharedWindow() {
-  static const std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[InputFile::kWindow]);
+  thread_local const std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[InputFile::kWindow]);
   return window.get();
 }
 
@@ -30,10 +33,10 @@ InputFile::InputFile(std::span<const std::uint8_t> bytes) : length_(bytes.size()
 
 InputFile::InputFile(FileHandle handle, std::uint64_t length) : handle_(handle), open_(true), length_(length) {}
 
-std::unique_ptr<InputFile> InputFile::Open(const std::string& path) {
+std::unique_ptr<InputFile> InputFile::Open(const std::string& path, std::intptr_t directory) {
   FileHandle handle;
   std::uint64_t length = 0;
-  if (!OpenForReading(path, handle, length)) {
+  if (!OpenForReading(path, directory, handle, length)) {
     return nullptr;
   }
   return std::unique_ptr<InputFile>(new InputFile(handle, length));
@@ -51,7 +54,7 @@ void InputFile::Close() {
   }
   open_ = false;
   if (const int error = CloseFile(handle_); error != 0) {
-    FailRun(error);
+    FailSystem(error);
   }
 }
 
@@ -62,7 +65,7 @@ std::uint8_t InputFile::ReadByteSlow() {
 
 void InputFile::Fill() {
   if (position_ >= length_ || !open_) {
-    FailRun(kReadFailure);
+    FailRead(kBeyondTheEnd);
   }
   std::uint8_t* window = SharedWindow();
   // A small file is read whole; a large one from the page that holds the
@@ -73,7 +76,7 @@ void InputFile::Fill() {
   while (got < want) {
     const std::int64_t count = ReadAt(handle_, start + got, window + got, want - got);
     if (count < 0) {
-      FailRun(kReadFailure);
+      FailRead("read error");
     }
     if (count == 0) {
       break;  // the file is shorter now than when it was opened
@@ -84,7 +87,7 @@ void InputFile::Fill() {
   windowStart_ = start;
   windowLength_ = got;
   if (position_ - windowStart_ >= windowLength_) {
-    FailRun(kReadFailure);
+    FailRead(kBeyondTheEnd);
   }
 }
 

@@ -37,11 +37,20 @@ class InputFile {
   // it on demand are read where they land).
   explicit InputFile(std::span<const std::uint8_t> bytes);
   // Opens a file from the file system; nullptr when it cannot be opened.
-  static std::unique_ptr<InputFile> Open(const std::string& path);
+  // A relative path is taken in `directory`, a handle that the platform's
+  // directory walk lends, or in the current directory when it is -1.
+  static std::unique_ptr<InputFile> Open(const std::string& path, std::intptr_t directory = -1);
 
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
+
+  // Asks the system to read the whole file ahead (a file on disk only).
+  void ReadAhead() {
+    if (open_) {
+      zumtal::ReadAhead(handle_);
+    }
+  }
 
   // Closes the file; a failure ends the run with the system's error number.
   void Close();

@@ -11,15 +11,23 @@ struct FileHandle {
   std::intptr_t value = -1;
 };
 
-// Opens an existing regular file read-only, shared. False when it cannot be
-// opened, for whatever reason.
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length);
+// Opens an existing regular file read-only, shared; a relative path is taken
+// in the directory of the handle `directory` (from the directory walk), or
+// in the current directory when that is -1. False when it cannot be opened,
+// for whatever reason.
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length);
 
 // Reads up to `size` bytes at `offset`; returns the count (0 at the end) or
 // -1 on a read error.
 std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
 
+// Asks the system to read the whole file ahead, without waiting for it.
+void ReadAhead(FileHandle handle);
+
 // Returns 0 or the system's error number.
 int CloseFile(FileHandle handle);
+
+// The number of processor cores that this process may run on.
+unsigned AvailableCores();
 
 }  // namespace zumtal

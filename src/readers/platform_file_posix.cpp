@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,10 +9,12 @@
 
 namespace zumtal {
 
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
   // Non-blocking, so that a FIFO put in place after the search cannot hang
-  // the open; it is refused below like any other non-regular file.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  // the open; it is refused below like any other non-regular file. Opening
+  // relative to the walk's directory puts no limit on the length of a path.
+  const int fd = openat(directory < 0 ? AT_FDCWD : static_cast<int>(directory), path.c_str(),
+                        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     return false;
   }
@@ -35,6 +38,18 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
   }
 }
 
+void ReadAhead(FileHandle handle) { posix_fadvise(static_cast<int>(handle.value), 0, 0, POSIX_FADV_WILLNEED); }
+
 int CloseFile(FileHandle handle) { return close(static_cast<int>(handle.value)) == 0 ? 0 : errno; }
+
+unsigned AvailableCores() {
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof cores, &cores) != 0) {
+    return 1;
+  }
+  const int count = CPU_COUNT(&cores);
+  return count > 0 ? static_cast<unsigned>(count) : 1;
+}
 
 }  // namespace zumtal

@@ -8,7 +8,8 @@ namespace {
 HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
 }  // namespace
 
-bool OpenForReading(const std::string& path, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
+  (void)directory;  // the walk hands over whole paths here
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -39,6 +40,22 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
   return count;
 }
 
+// The system reads ahead on its own as a file is read in order.
+void ReadAhead(FileHandle handle) { (void)handle; }
+
 int CloseFile(FileHandle handle) { return CloseHandle(ToHandle(handle)) ? 0 : static_cast<int>(GetLastError()); }
+
+unsigned AvailableCores() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) {
+    return 1;
+  }
+  unsigned count = 0;
+  for (; process != 0; process &= process - 1) {
+    ++count;
+  }
+  return count;
+}
 
 }  // namespace zumtal

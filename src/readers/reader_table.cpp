@@ -50,6 +50,16 @@ Reader FindPc64Reader(std::string_view key) {
 
 }  // namespace
 
+std::string ExtensionKey(std::string_view fileName) {
+  std::string key(fileName.substr(fileName.size() >= 4 ? fileName.size() - 4 : 0));
+  for (auto& character : key) {
+    if (character >= 'a' && character <= 'z') {
+      character = static_cast<char>(character - 'a' + 'A');
+    }
+  }
+  return key;
+}
+
 Reader FindReader(std::string_view extensionKey) {
   for (const auto& [key, reader] : kReaders) {
     if (key == extensionKey) {

@@ -2,6 +2,7 @@
 // primitives and hands one report per program found to the report writer.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "readers/input_file.h"
@@ -33,6 +34,10 @@ void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNam
 // A file with no Lynx signature gets the not-a-C64-file line.
 void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names);
 void ReadG64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+
+// The upper-cased last four bytes of a name (all of it when shorter): the
+// key that selects a reader.
+std::string ExtensionKey(std::string_view fileName);
 
 // The reader that an upper-cased extension key (".D64") selects, or nullptr
 // when no reader reads it.

@@ -1,6 +1,7 @@
 #include "report/entry_report.h"
 
 #include <charconv>
+#include <utility>
 
 #include "driver/run_failure.h"
 #include "readers/input_file.h"
@@ -55,9 +56,12 @@ void AppendKey(std::string& out, std::string_view key) {
 
 std::string_view FormatName(Container container) { return Traits(container).name; }
 
-ReportWriter::ReportWriter(Output& out, Layout layout) : out_(out), layout_(layout) {
-  if (layout_ == Layout::kJson) {
+ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect)
+    : out_(out), layout_(layout), collect_(collect) {
+  if (layout_ == Layout::kJson || collect_ != Collect::kNone) {
     hash_ = std::make_unique<ProgramHash>();
+  }
+  if (layout_ == Layout::kJson) {
     out_.SetLineEnd("\n");
   }
 }
@@ -91,6 +95,11 @@ void ReportWriter::WriteEvent(std::string_view name, std::string_view error) {
 }
 
 void ReportWriter::WriteEntryReport(const EntryReport& report, Container container) {
+  ++programs_;
+  if (collect_ != Collect::kNone) {
+    collected_.push_back({Collected::Kind::kProgram, report, hash_->Finish(), {}});
+    return;
+  }
   if (layout_ == Layout::kJson) {
     const ProgramHashes hashes = hash_->Finish();
     AppendFileKeys(report.pcFileName);
@@ -170,40 +179,42 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
 }
 
 void ReportWriter::WriteKeyLine(std::string_view key) {
-  if (layout_ != Layout::kJson) {
+  if (layout_ != Layout::kJson && collect_ == Collect::kNone) {
     out_.Line(key);
   }
 }
 
 void ReportWriter::WriteOpenError(std::string_view name) {
-  if (layout_ == Layout::kJson) {
-    WriteEvent(name, "file open error");
-    return;
-  }
-  out_.Write(name);
-  out_.Line(" file open error. Skipped...");
+  WriteFileLine(name, std::string(name) + " file open error. Skipped...", "file open error");
 }
 
 void ReportWriter::WriteNotC64(std::string_view name) {
-  if (layout_ == Layout::kJson) {
-    WriteEvent(name, "not a C64 file");
-    return;
-  }
-  out_.Write("!Error: ");
-  out_.Write(name);
-  out_.Line(" is not C64 file.");
+  WriteFileLine(name, "!Error: " + std::string(name) + " is not C64 file.", "not a C64 file");
 }
 
 void ReportWriter::WriteProblem(std::string_view name, std::string_view what) {
-  if (layout_ == Layout::kJson) {
-    WriteEvent(name, what);
-    return;
-  }
-  out_.Write("!Error: ");
-  out_.Write(name);
-  out_.Write(": ");
-  out_.Line(what);
+  WriteFileLine(name, "!Error: " + std::string(name) + ": " + std::string(what), what);
 }
+
+void ReportWriter::WriteFileLine(std::string_view name, const std::string& text, std::string_view error) {
+  if (collect_ == Collect::kDat) {
+    collected_.push_back({Collected::Kind::kComment, {}, {}, text});
+  } else if (layout_ == Layout::kJson) {
+    WriteEvent(name, error);
+  } else {
+    out_.Line(text);
+  }
+}
+
+void ReportWriter::BeginFile(std::string_view name) {
+  file_ = name;
+  ++files_;
+  if (collect_ == Collect::kDat) {
+    collected_.push_back({Collected::Kind::kContainer, {}, {}, {}});
+  }
+}
+
+std::vector<ReportWriter::Collected> ReportWriter::TakeCollected() { return std::exchange(collected_, {}); }
 
 void ReportWriter::WriteFailure(const RunFailure& failure) {
   if (layout_ == Layout::kJson) {

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "report/output.h"
+#include "report/program_hash.h"
 
 namespace zumtal {
 
@@ -35,10 +37,15 @@ struct EntryReport {
 // Lines (--json), the one layout with hashes.
 enum class Layout { kCsv, kLong, kJson };
 
+// Whether reports are written as they come or collected for a summary of the
+// whole run: --duplicates collects programs, --dat also the lines about
+// files and where each container begins.
+enum class Collect { kNone, kDuplicates, kDat };
+
 // Where readers hand their reports: the output and the run's layout.
 class ReportWriter {
  public:
-  ReportWriter(Output& out, Layout layout);
+  ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone);
   ReportWriter(Output& out, bool longMode) : ReportWriter(out, longMode ? Layout::kLong : Layout::kCsv) {}
   ~ReportWriter();
   ReportWriter(const ReportWriter&) = delete;
@@ -61,22 +68,43 @@ class ReportWriter {
   // Anything else passed over or cut short: "!Error: NAME: what".
   void WriteProblem(std::string_view name, std::string_view what);
 
-  // The file being read from now on: the run-ending failure names it.
-  void BeginFile(std::string_view name) { file_ = name; }
+  // The file or archive member being read from now on: the run-ending
+  // failure names it.
+  void BeginFile(std::string_view name);
+  const std::string& CurrentFile() const { return file_; }
   // The run-ending failure, in the run's layout. It writes without passing
   // anything on, so a failing output cannot throw again.
   void WriteFailure(const RunFailure& failure);
+  // The reports written, and the files and members begun, so far.
+  std::uint64_t ProgramCount() const { return programs_; }
+  std::uint64_t FileCount() const { return files_; }
+
+  // What a collecting writer gathered since the last call, in order.
+  struct Collected {
+    enum class Kind { kProgram, kComment, kContainer } kind;
+    EntryReport report;       // kProgram
+    ProgramHashes digests;    // kProgram
+    std::string text;         // kComment: the line as the CSV layout writes it
+  };
+  std::vector<Collected> TakeCollected();
 
  private:
   // JSON: `"file":NAME` and, for a name that is not UTF-8, its bytes in hex.
   void AppendFileKeys(std::string_view name);
   void WriteEvent(std::string_view name, std::string_view error);
+  // A line about a file: `text` in the text layouts, a comment for a DAT,
+  // an object with `error` in JSON.
+  void WriteFileLine(std::string_view name, const std::string& text, std::string_view error);
 
   Output& out_;
   Layout layout_;
+  Collect collect_;
+  std::vector<Collected> collected_;
   std::unique_ptr<ProgramHash> hash_;  // in the layouts with hashes
   std::string file_;
   std::string line_;  // a JSON line being built
+  std::uint64_t programs_ = 0;
+  std::uint64_t files_ = 0;
 };
 
 }  // namespace zumtal

@@ -21,9 +21,16 @@ void Output::EndLine() {
   }
 }
 
+void Output::WriteLines(std::string_view text) {
+  buffer_.append(text);
+  if (!toMemory_ && !text.empty() && (target_.terminal || buffer_.size() >= kBlock)) {
+    Flush();
+  }
+}
+
 void Output::Flush() {
   if (const int error = TryFlush(); error != 0) {
-    FailRun(error);
+    FailSystem(error);
   }
 }
 

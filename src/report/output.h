@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "report/platform_stdout.h"
 
@@ -22,6 +23,8 @@ class Output {
   Output& operator=(const Output&) = delete;
 
   void Write(std::string_view text) { buffer_.append(text); }
+  // Whole lines, line ends included: passed on as EndLine would.
+  void WriteLines(std::string_view text);
   void WriteNumber(std::int64_t value);
   // Ends the line with CR LF, or the line end set. A failed write ends the
   // run with the system's error number.
@@ -41,6 +44,7 @@ class Output {
   bool IsTerminal() const { return target_.terminal; }
   // In memory mode: everything written so far.
   const std::string& Text() const { return buffer_; }
+  std::string TakeText() { return std::exchange(buffer_, {}); }
 
  private:
   static constexpr std::size_t kBlock = 64 * 1024;

@@ -18,11 +18,12 @@ struct StandardOutput {
 // Makes standard output, as the process inherited it, ready for writing.
 StandardOutput OpenStandardOutput();
 
+// Standard error as the process inherited it, for the usage error and the
+// progress line only.
+StandardOutput OpenStandardError();
+
 // Writes all bytes; returns 0 or the system's error number. `written` counts
 // the bytes that went out, also when the write fails part way.
 int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written);
-
-// Writes one line to standard error, as far as it can.
-void WriteStandardError(std::string_view line);
 
 }  // namespace zumtal

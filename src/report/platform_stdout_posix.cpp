@@ -28,6 +28,17 @@ StandardOutput OpenStandardOutput() {
   return out;
 }
 
+StandardOutput OpenStandardError() {
+  StandardOutput err;
+  err.handle = STDERR_FILENO;
+  if (fcntl(STDERR_FILENO, F_GETFL) == -1) {
+    err.error = errno;
+    return err;
+  }
+  err.terminal = isatty(STDERR_FILENO) == 1;
+  return err;
+}
+
 int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written) {
   const int fd = static_cast<int>(handle);
   written = 0;
@@ -44,11 +55,5 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
   return 0;
 }
 
-void WriteStandardError(std::string_view line) {
-  std::string text(line);
-  text.push_back('\n');
-  std::size_t written = 0;
-  WriteAll(STDERR_FILENO, text.data(), text.size(), written);
-}
 
 }  // namespace zumtal

@@ -18,6 +18,18 @@ StandardOutput OpenStandardOutput() {
   return out;
 }
 
+StandardOutput OpenStandardError() {
+  StandardOutput err;
+  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+    err.error = ERROR_INVALID_HANDLE;
+    return err;
+  }
+  err.handle = reinterpret_cast<std::intptr_t>(handle);
+  err.terminal = GetFileType(handle) == FILE_TYPE_CHAR;
+  return err;
+}
+
 int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size_t& written) {
   written = 0;
   while (written < size) {
@@ -31,15 +43,5 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
   return 0;
 }
 
-void WriteStandardError(std::string_view line) {
-  const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-    return;
-  }
-  std::string text(line);
-  text.append("\r\n");
-  std::size_t written = 0;
-  WriteAll(reinterpret_cast<std::intptr_t>(handle), text.data(), text.size(), written);
-}
 
 }  // namespace zumtal

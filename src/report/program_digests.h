@@ -8,13 +8,11 @@
 #include <cstdint>
 #include <string>
 
+#include "report/program_hash.h"
+
 namespace zumtal {
 
-struct ProgramDigests {
-  std::uint32_t crc32 = 0;
-  std::array<std::uint8_t, 16> md5{};
-  std::array<std::uint8_t, 20> sha1{};
-};
+using ProgramDigests = ProgramHashes;
 
 // Two lowercase hex digits per byte, most significant digit first.
 template <std::size_t N>

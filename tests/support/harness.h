@@ -16,13 +16,16 @@ struct ReaderResult {
   int status = 0;  // 0, or the status of the run-ending failure
 };
 
-inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, Layout layout = Layout::kCsv) {
+// `bareName`, when given, is the container's own name apart from its PC file
+// name (an archive member's).
+inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, Layout layout = Layout::kCsv,
+                              std::string_view bareName = {}) {
   Output out;
   ReportWriter reports(out, layout);
   InputFile in(std::move(bytes));
   ReaderResult result;
   try {
-    reader(in, reports, ContainerNames{fileName, fileName});
+    reader(in, reports, ContainerNames{fileName, bareName.empty() ? fileName : bareName});
   } catch (const RunFailure& failure) {
     result.status = failure.Code();
   }

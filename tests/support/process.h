@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ enum class Stdout { kPipe, kDevFull, kClosed, kPipeClosedEarly };
 
 struct RunResult {
   std::string output;
-  int status = -1;  // exit status; 1000 + signal when killed
+  std::string errors;  // what went to standard error
+  int status = -1;     // exit status; 1000 + signal when killed
   bool timedOut = false;
   long maxRssKb = 0;  // peak resident memory of the run
 };
@@ -54,6 +56,9 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
   if (pipe(fds) != 0) {
     return {};
   }
+  // Standard error goes to a file of its own, read after the run.
+  char errorsPath[] = "/tmp/zumtal-stderr-XXXXXX";
+  const int errorsFd = mkstemp(errorsPath);
   std::vector<std::string> argvStorage{ZUMTAL_BINARY};
   argvStorage.insert(argvStorage.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -78,6 +83,7 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
       dup2(fds[1], 1);
     }
     close(fds[1]);
+    dup2(errorsFd, 2);
     signal(SIGPIPE, SIG_DFL);
     // The time limit survives exec: a hung run dies of SIGALRM.
     alarm(seconds);
@@ -104,6 +110,10 @@ inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   result.maxRssKb = usage.ru_maxrss;
+  std::ifstream errors(errorsPath, std::ios::binary);
+  result.errors.assign(std::istreambuf_iterator<char>(errors), std::istreambuf_iterator<char>());
+  close(errorsFd);
+  unlink(errorsPath);
   result.timedOut = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
   return result;

@@ -1,0 +1,114 @@
+#include "driver/catalogue.h"
+
+#include <string>
+#include <utility>
+
+#include "driver/run_failure.h"
+#include "readers/archives.h"
+#include "readers/readers.h"
+
+namespace zumtal {
+
+namespace {
+
+int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerName, int depth,
+             const CatalogueContext& context);
+
+// Runs `read`; with keep-going, a read failure in it becomes one line about
+// `name`, and the run goes on.
+template <typename Read>
+int Guarded(std::string_view name, const CatalogueContext& context, Read read) {
+  context.reports.BeginFile(name);
+  try {
+    return read();
+  } catch (const RunFailure& failure) {
+    if (!context.keepGoing || !failure.IsReadFailure()) {
+      throw;
+    }
+    context.reports.WriteProblem(name, failure.Reading());
+    return failure.Code();
+  }
+}
+
+class MemberCataloguer : public ZipVisitor {
+ public:
+  MemberCataloguer(std::string_view archive, int level, const CatalogueContext& context)
+      : archive_(archive), level_(level), context_(context) {}
+
+  bool Wants(std::string_view name) override { return IsCatalogued(name); }
+
+  void Member(std::string_view name, const ZipMember& member) override {
+    const std::string pcFileName = MemberName(name);
+    const int status = Guarded(pcFileName, context_, [&] {
+      InputFile bytes(member.Extract());
+      return Dispatch(bytes, pcFileName, name, level_, context_);
+    });
+    status_ = status_ != 0 ? status_ : status;
+  }
+
+  void Skip(std::string_view name, std::string_view why) override {
+    context_.reports.WriteProblem(MemberName(name), why);
+  }
+
+  int Status() const { return status_; }
+
+ private:
+  std::string MemberName(std::string_view name) const {
+    std::string joined(archive_);
+    joined += '/';
+    joined += name;
+    return joined;
+  }
+
+  std::string_view archive_;
+  int level_;
+  const CatalogueContext& context_;
+  int status_ = 0;
+};
+
+int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerName, int depth,
+             const CatalogueContext& context) {
+  const ArchiveKind archive = FindArchive(innerName);
+  std::string inner;
+  if (archive != ArchiveKind::kNone) {
+    const int level = depth + 1;
+    if (level > kMaxArchiveLevel) {
+      context.reports.WriteProblem(pcFileName, "archive nested more than 8 deep, skipped");
+      return 0;
+    }
+    if (archive == ArchiveKind::kZip) {
+      MemberCataloguer members(pcFileName, level, context);
+      ReadZip(in, members);
+      return members.Status();
+    }
+    inner = GzipInnerName(innerName);
+    // What no reader reads is not worth inflating.
+    if (IsCatalogued(inner)) {
+      std::vector<std::uint8_t> content;
+      if (!ReadGzip(in, content)) {
+        context.reports.WriteProblem(pcFileName, "larger than 64 MiB, skipped");
+        return 0;
+      }
+      InputFile contentFile(std::move(content));
+      return Dispatch(contentFile, pcFileName, inner, level, context);
+    }
+    innerName = inner;
+  }
+  const std::string key = ExtensionKey(innerName);
+  context.reports.WriteKeyLine(key);
+  if (const Reader reader = FindReader(key)) {
+    reader(in, context.reports, ContainerNames{pcFileName, BareName(innerName)});
+  } else {
+    context.reports.WriteNotC64(pcFileName);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int CatalogueInput(InputFile& in, std::string_view pcFileName, std::string_view innerName, int depth,
+                   const CatalogueContext& context) {
+  return Guarded(pcFileName, context, [&] { return Dispatch(in, pcFileName, innerName, depth, context); });
+}
+
+}  // namespace zumtal

@@ -1,0 +1,105 @@
+#include "driver/help.h"
+
+#include <algorithm>
+#include <string>
+
+#include "driver/options.h"
+#include "zumtal_version.h"
+
+namespace zumtal {
+
+namespace {
+
+constexpr std::string_view kIntroduction[] = {
+    "Usage: zumtal [OPTION]... PATTERN...",
+    "Catalogue the Commodore 64 programs in PC files: one report per program, a CSV",
+    "line (or a labelled block with -l) with its load address, size and raw CRC.",
+    "A pattern names files: * and ? work in its last component, case matters.",
+    "",
+    "Options stand before the patterns; -- ends them. Each counts once: a repeated",
+    "option is a pattern, and so is -lr.",
+};
+
+// A format's extensions, and what it is.
+constexpr std::pair<std::string_view, std::string_view> kFormats[] = {
+    {".prg", "a program: load address, then data"},
+    {".t64", "a tape archive"},
+    {".d64", "a 1541 disk image, 35 or 40 tracks, with or without error bytes"},
+    {".d71", "a 1571 disk image"},
+    {".d81", "a 1581 disk image"},
+    {".g64", "a 1541 disk image of GCR tracks"},
+    {".p00-.p99", "a PC64 program file"},
+    {".s00 .u00 .r00 .d00", "PC64 files of other kinds (up to 99): read, no reports"},
+    {".lnx", "a Lynx archive"},
+    {".zip",
+     "a zip archive: each member with one of these extensions, in the order of its directory (stored or "
+     "deflated, ZIP64 too)"},
+    {".gz", "a gzip file: the format of its name without .gz (game.d64.gz)"},
+    {".d6z .d7z .d8z .g6z", "a gzipped .d64, .d71, .d81 or .g64"},
+};
+
+constexpr std::string_view kClosing[] = {
+    "Extensions count in any case. Archives nest up to 8 deep; a member larger than",
+    "64 MiB is skipped with a line. Not read: .7z and .rar archives, and the",
+    "programs inside the partitions of a 1581 disk image.",
+    "",
+    "Exit status:",
+    "  0      normal end, also when files could not be opened or are not C64 files",
+    "  2      an unknown --option (one line on standard error)",
+    "  100    a file could not be read (with -k: at the end, after the footer)",
+    "  other  the system's error number of a failed write to standard output",
+};
+
+constexpr std::size_t kColumn = 22;
+constexpr std::size_t kWidth = 79;
+
+// "  NAMES" padded to the column, then the text, wrapped at blanks; names
+// too long for the column stand on a line of their own.
+void WriteItem(Output& out, std::string_view names, std::string_view text) {
+  std::string lead("  ");
+  lead.append(names);
+  if (lead.size() + 1 > kColumn) {
+    out.Line(lead);
+    lead.clear();
+  }
+  do {
+    std::size_t take = text.size();
+    if (kColumn + take > kWidth) {
+      take = std::min(take, text.rfind(' ', kWidth - kColumn));
+    }
+    lead.resize(kColumn, ' ');
+    out.Write(lead);
+    out.Line(text.substr(0, take));
+    text.remove_prefix(std::min(text.size(), take + 1));
+    lead.clear();
+  } while (!text.empty());
+}
+
+}  // namespace
+
+std::string_view Version() { return ZUMTAL_VERSION; }
+
+void WriteHelp(Output& out) {
+  for (const auto line : kIntroduction) {
+    out.Line(line);
+  }
+  for (const OptionRow& row : OptionTable()) {
+    std::string names(row.shortName.empty() ? "    " : row.shortName);
+    names.append(row.shortName.empty() || row.longName.empty() ? "" : ", ").append(row.longName);
+    if (!row.valueName.empty()) {
+      names.append(" ").append(row.valueName);
+    }
+    WriteItem(out, names, row.help);
+  }
+  out.Line("");
+  out.Line("Formats, by extension:");
+  for (const auto& [extensions, what] : kFormats) {
+    WriteItem(out, extensions, what);
+  }
+  out.Line("");
+  for (const auto line : kClosing) {
+    out.Line(line);
+  }
+}
+
+}  // namespace zumtal

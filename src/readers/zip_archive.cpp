@@ -1,0 +1,235 @@
+// Zip archives: the end record, the central directory (ZIP64 included) and
+// stored or deflated members.
+#include <zlib.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+#include "driver/run_failure.h"
+#include "readers/archives.h"
+#include "readers/inflate.h"
+
+namespace zumtal {
+
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054B50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr std::uint32_t kCentralSignature = 0x02014B50;
+constexpr std::uint32_t kLocalSignature = 0x04034B50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::uint64_t kLocatorSize = 20;
+constexpr std::uint64_t kCentralSize = 46;
+constexpr std::uint64_t kLocalSize = 30;
+constexpr std::uint64_t kMaxComment = 65535;
+// Larger than any one directory entry (46 bytes and three fields of at most
+// 65,535 bytes).
+constexpr std::uint64_t kDirectoryPiece = 1 << 20;
+constexpr std::uint16_t kStored = 0;
+constexpr std::uint16_t kDeflated = 8;
+constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
+
+std::uint32_t ReadLong(InputFile& in) {
+  const std::uint32_t low = in.ReadWord();
+  return low | static_cast<std::uint32_t>(in.ReadWord()) << 16;
+}
+
+std::uint64_t ReadQuad(InputFile& in) {
+  const std::uint64_t low = ReadLong(in);
+  return low | static_cast<std::uint64_t>(ReadLong(in)) << 32;
+}
+
+std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
+         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    FailRead(what);
+  }
+}
+
+// The stretch [offset, offset + size) lies within the file.
+bool Within(const InputFile& in, std::uint64_t offset, std::uint64_t size) {
+  return offset <= in.FileLength() && size <= in.FileLength() - offset;
+}
+
+struct Directory {
+  std::uint64_t count = 0;
+  std::uint64_t offset = 0;
+};
+
+// The end record is the last one whose comment reaches the end of the file;
+// failing that, the last one at all (a file with bytes appended).
+std::uint64_t FindEndRecord(InputFile& in) {
+  const std::uint64_t length = in.FileLength();
+  constexpr char kNoEnd[] = "no end of central directory record";
+  Require(length >= kEndSize, kNoEnd);
+  const std::uint64_t tailLength = std::min(length, kEndSize + kMaxComment);
+  std::vector<std::uint8_t> tail(static_cast<std::size_t>(tailLength));
+  in.SeekTo(length - tailLength);
+  in.ReadInto(tail.data(), tail.size());
+  std::size_t fallback = tail.size();
+  for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+    if (Get32(tail, at) != kEndSignature) {
+      continue;
+    }
+    const std::size_t comment = tail[at + 20] | static_cast<std::size_t>(tail[at + 21]) << 8;
+    if (at + kEndSize + comment == tail.size()) {
+      return length - tailLength + at;
+    }
+    if (fallback == tail.size()) {
+      fallback = at;
+    }
+  }
+  Require(fallback != tail.size(), kNoEnd);
+  return length - tailLength + fallback;
+}
+
+Directory FindDirectory(InputFile& in) {
+  const std::uint64_t end = FindEndRecord(in);
+  in.SeekTo(end + 10);
+  Directory directory;
+  directory.count = in.ReadWord();
+  const std::uint32_t size = ReadLong(in);
+  directory.offset = ReadLong(in);
+  if (directory.count != 0xFFFF && size != kEscape32 && directory.offset != kEscape32) {
+    return directory;
+  }
+  // ZIP64: the locator just before the end record points at the larger one.
+  if (end < kLocatorSize) {
+    return directory;
+  }
+  in.SeekTo(end - kLocatorSize);
+  if (ReadLong(in) != kZip64LocatorSignature) {
+    return directory;
+  }
+  in.SeekTo(end - kLocatorSize + 8);
+  const std::uint64_t record = ReadQuad(in);
+  Require(Within(in, record, 56), "ZIP64 end record beyond the end of the file");
+  in.SeekTo(record);
+  Require(ReadLong(in) == kZip64EndSignature, "damaged ZIP64 end record");
+  in.SeekTo(record + 32);
+  directory.count = ReadQuad(in);
+  in.SeekTo(record + 48);
+  directory.offset = ReadQuad(in);
+  return directory;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ZipMember::Extract() const {
+  Require(Within(in_, localHeader, kLocalSize), "local header beyond the end of the file");
+  in_.SeekTo(localHeader);
+  Require(ReadLong(in_) == kLocalSignature, "damaged local header");
+  in_.SeekTo(localHeader + 26);
+  const std::uint64_t nameLength = in_.ReadWord();
+  const std::uint64_t extraLength = in_.ReadWord();
+  const std::uint64_t data = localHeader + kLocalSize + nameLength + extraLength;
+  Require(Within(in_, data, compressedSize), "member data beyond the end of the file");
+
+  // Members that share their bytes multiply a small archive into endless
+  // work: each stretch of the archive is read for one member only.
+  const std::uint64_t end = data + compressedSize;
+  const auto next = taken_.lower_bound(localHeader);
+  Require((next == taken_.end() || next->first >= end) &&
+              (next == taken_.begin() || std::prev(next)->second <= localHeader),
+          "overlaps another member");
+  taken_.emplace(localHeader, end);
+
+  in_.SeekTo(data);
+  std::vector<std::uint8_t> bytes;
+  if (method == kStored) {
+    Require(compressedSize == size, "length does not match");
+    bytes.resize(static_cast<std::size_t>(size));
+    in_.ReadInto(bytes.data(), bytes.size());
+  } else {
+    Require(Inflate(in_, compressedSize, DeflateWrapping::kRaw, size, bytes), "more data than declared");
+    Require(bytes.size() == size, "length does not match");
+  }
+  Require(crc32_z(0, bytes.data(), bytes.size()) == crc, "CRC-32 does not match");
+  return bytes;
+}
+
+void ReadZip(InputFile& in, ZipVisitor& visitor) {
+  const Directory directory = FindDirectory(in);
+  std::map<std::uint64_t, std::uint64_t> taken;
+  // The directory is read a large piece at a time into memory: reading the
+  // members in between moves the file's window elsewhere.
+  std::unique_ptr<InputFile> piece;
+  std::uint64_t pieceStart = 0;
+  auto cover = [&](std::uint64_t position, std::uint64_t size) -> InputFile& {
+    constexpr char kBeyond[] = "central directory beyond the end of the file";
+    Require(Within(in, position, size), kBeyond);
+    if (!piece || position < pieceStart || position + size > pieceStart + piece->FileLength()) {
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kDirectoryPiece, in.FileLength() - position)));
+      in.SeekTo(position);
+      in.ReadInto(bytes.data(), bytes.size());
+      piece = std::make_unique<InputFile>(std::move(bytes));
+      pieceStart = position;
+    }
+    piece->SeekTo(position - pieceStart);
+    return *piece;
+  };
+  std::uint64_t position = directory.offset;
+  for (std::uint64_t index = 0; index < directory.count; ++index) {
+    InputFile* fixed = &cover(position, kCentralSize);
+    Require(ReadLong(*fixed) == kCentralSignature, "damaged central directory");
+    fixed->SeekTo(position - pieceStart + 28);
+    const std::uint64_t nameLength = fixed->ReadWord();
+    const std::uint64_t extraLength = fixed->ReadWord();
+    const std::uint64_t commentLength = fixed->ReadWord();
+    InputFile& entry = cover(position, kCentralSize + nameLength + extraLength + commentLength);
+    const std::uint64_t base = position - pieceStart;
+    entry.SeekTo(base + 8);
+    const std::uint16_t flags = entry.ReadWord();
+    ZipMember member(in, taken);
+    member.method = entry.ReadWord();
+    entry.SeekTo(base + 16);
+    member.crc = ReadLong(entry);
+    member.compressedSize = ReadLong(entry);
+    member.size = ReadLong(entry);
+    entry.SeekTo(base + 42);
+    member.localHeader = ReadLong(entry);
+    const std::string name = entry.ReadText(static_cast<std::size_t>(nameLength));
+    // The ZIP64 field holds, in this order, those of the three values that
+    // the entry itself cannot.
+    for (std::uint64_t field = base + kCentralSize + nameLength, fieldsEnd = field + extraLength;
+         field + 4 <= fieldsEnd;) {
+      entry.SeekTo(field);
+      const std::uint16_t id = entry.ReadWord();
+      const std::uint16_t length = entry.ReadWord();
+      if (id == 0x0001) {
+        std::uint64_t left = std::min<std::uint64_t>(length, fieldsEnd - field - 4);
+        for (std::uint64_t* value : {&member.size, &member.compressedSize, &member.localHeader}) {
+          if (*value == kEscape32 && left >= 8) {
+            *value = ReadQuad(entry);
+            left -= 8;
+          }
+        }
+        break;
+      }
+      field += 4 + std::uint64_t{length};
+    }
+    position += kCentralSize + nameLength + extraLength + commentLength;
+
+    if (!visitor.Wants(name)) {
+      continue;
+    }
+    if ((flags & 1) != 0) {
+      visitor.Skip(name, "encrypted, skipped");
+    } else if (member.method != kStored && member.method != kDeflated) {
+      std::string why = "compression method ";
+      visitor.Skip(name, why.append(std::to_string(member.method)).append(" not read, skipped"));
+    } else if (member.size > kMaxMemberSize) {
+      visitor.Skip(name, "larger than 64 MiB, skipped");
+    } else {
+      visitor.Member(name, member);
+    }
+  }
+}
+
+}  // namespace zumtal
