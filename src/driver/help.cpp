@@ -17,7 +17,8 @@ constexpr std::string_view kIntroduction[] = {
     "A pattern names files: * and ? work in its last component, case matters.",
     "",
     "Options stand before the patterns; -- ends them. Each counts once: a repeated",
-    "option is a pattern, and so is -lr.",
+    "option is a pattern, and so is -lr. Of -l, --json, --duplicates and --dat only",
+    "--duplicates and --json go together.",
 };
 
 // A format's extensions, and what it is.
@@ -29,7 +30,7 @@ constexpr std::pair<std::string_view, std::string_view> kFormats[] = {
     {".d81", "a 1581 disk image"},
     {".g64", "a 1541 disk image of GCR tracks"},
     {".p00-.p99", "a PC64 program file"},
-    {".s00 .u00 .r00 .d00", "PC64 files of other kinds (up to 99): read, no reports"},
+    {".s00 .u00 .r00 .d00", "PC64 files of other kinds (any two digits): no report"},
     {".lnx", "a Lynx archive"},
     {".zip",
      "a zip archive: each member with one of these extensions, in the order of its directory (stored or "
@@ -45,8 +46,10 @@ constexpr std::string_view kClosing[] = {
     "",
     "Exit status:",
     "  0      normal end, also when files could not be opened or are not C64 files",
-    "  2      an unknown --option (one line on standard error)",
-    "  100    a file could not be read (with -k: at the end, after the footer)",
+    "  2      a usage error: an unknown --option, a bad value of -j, or layouts",
+    "         that exclude each other (one line on standard error)",
+    "  100    a file could not be read or an archive is damaged (with -k: at the",
+    "         end of the run)",
     "  other  the system's error number of a failed write to standard output",
 };
 

@@ -24,10 +24,11 @@ constexpr OptionRow kOptions[] = {
      "instead of the reports, every group of programs with the same SHA-1, then a summary line (with --json, "
      "as objects)",
      [](Options& o, std::string_view) { return o.duplicates = true; }},
-    {"", "--dat", "", "instead of the reports, an XML DAT file of every program for ROM managers",
+    {"", "--dat", "", "instead of the reports, a Logiqx XML DAT file of every program, for ROM managers",
      [](Options& o, std::string_view) { return o.dat = true; }},
     {"-j", "--jobs", "N",
-     "read, decode and hash on N threads (1 to 256; the default is the number of cores); the output is the same",
+     "read, decode and hash on N threads, 1 to 256 (also -jN, --jobs=N; default: the cores available); the "
+     "output is the same for every N",
      [](Options& o, std::string_view value) {
        unsigned jobs = 0;
        for (const char digit : value) {
