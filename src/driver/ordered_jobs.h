@@ -42,30 +42,38 @@ class OrderedJobs {
   OrderedJobs(const OrderedJobs&) = delete;
   OrderedJobs& operator=(const OrderedJobs&) = delete;
 
-  bool Full() const {
-    const std::lock_guard lock(mutex_);
-    return slots_.size() >= window_;
-  }
-  bool Empty() const {
-    const std::lock_guard lock(mutex_);
-    return slots_.empty();
-  }
+  // Push, PopOldest, Full and Empty belong to one thread, the taker; only
+  // it changes how many jobs there are, so it counts them without the lock.
+  bool Full() const { return given_ >= window_; }
+  bool Empty() const { return given_ == 0; }
 
+  // Wakes a worker only when one is idle: a system call per job would cost
+  // as much as a small job.
   void Push(Job job) {
+    bool wake = false;
     {
       const std::lock_guard lock(mutex_);
       slots_.push_back(Slot{std::move(job), std::nullopt});
+      wake = idle_ > 0;
     }
-    jobReady_.notify_one();
+    ++given_;
+    if (wake) {
+      jobReady_.notify_one();
+    }
   }
 
   // Waits for the oldest job and returns its result.
   Result PopOldest() {
     std::unique_lock lock(mutex_);
-    resultReady_.wait(lock, [this] { return slots_.front().result.has_value(); });
+    if (!slots_.front().result.has_value()) {
+      waiting_ = true;
+      resultReady_.wait(lock, [this] { return slots_.front().result.has_value(); });
+      waiting_ = false;
+    }
     Result result = std::move(*slots_.front().result);
     slots_.pop_front();
     --taken_;
+    --given_;
     return result;
   }
 
@@ -78,7 +86,9 @@ class OrderedJobs {
   void Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
+      ++idle_;
       jobReady_.wait(lock, [this] { return stopping_ || taken_ < slots_.size(); });
+      --idle_;
       if (stopping_) {
         return;
       }
@@ -90,7 +100,10 @@ class OrderedJobs {
       Result result = work_(slot.job);
       lock.lock();
       slot.result = std::move(result);
-      resultReady_.notify_all();
+      // Only the oldest result can end the wait of the one who takes them.
+      if (waiting_ && &slot == &slots_.front()) {
+        resultReady_.notify_one();
+      }
     }
   }
 
@@ -100,7 +113,10 @@ class OrderedJobs {
   std::condition_variable jobReady_;
   std::condition_variable resultReady_;
   std::deque<Slot> slots_;
+  std::size_t given_ = 0;  // slots_.size(), kept by the taker
   std::size_t taken_ = 0;  // slots_[0, taken_) are started or done
+  std::size_t idle_ = 0;   // workers waiting for a job
+  bool waiting_ = false;   // the taker waits for the oldest result
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };

@@ -278,7 +278,7 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
   {
     // Enough files in flight to keep every thread and the disk busy, few
     // enough that memory and open files stay bounded.
-    OrderedJobs<Job, JobResult> jobs(threads, std::min<std::size_t>(2 * threads + 8, threads + 256),
+    OrderedJobs<Job, JobResult> jobs(threads, std::min<std::size_t>(4 * threads + 32, threads + 256),
                                      [&settings](Job& job) { return CatalogueJob(job, settings); });
     Finder finder(jobs, writer);
     for (const std::string& pattern : options.patterns) {
