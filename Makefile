@@ -11,7 +11,7 @@ WERROR   ?= OFF
 CMAKE_OPTS := -DZUMTAL_WERROR=$(WERROR)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo -G Ninja)
 
-.PHONY: all build demo check asan fuzz bench install uninstall package windows windows64 windows-check windows-zip clean
+.PHONY: all build demo check asan tsan fuzz bench install uninstall package windows windows64 windows-check windows-zip clean
 
 all: build
 
@@ -34,6 +34,13 @@ asan:
 	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZUMTAL_SANITIZE=ON $(CMAKE_OPTS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The whole test suite under ThreadSanitizer: the end-to-end tests run every
+# catalogue on eight threads as well as on one.
+tsan:
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUMTAL_TSAN=ON $(CMAKE_OPTS)
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Each fuzz target (one per reader, one for the disk family) for FUZZ_SECONDS seconds.
 fuzz:
@@ -83,4 +90,4 @@ windows-zip: windows
 	cd build-windows && cmake -E tar cf zumtal-$(VERSION)-win32.zip --format=zip zumtal.exe zumtal.txt
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz build-windows build-windows64 build-release
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-windows build-windows64 build-release

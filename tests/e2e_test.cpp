@@ -4,11 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 
 #include "driver/run.h"
 #include "g64_builder.h"
+#include "report/program_digests.h"
+#include "report/program_hash.h"
 #include "support/harness.h"
 #include "support/process.h"
 
@@ -60,6 +65,38 @@ std::string Prg(const std::string& name, const std::string& entry, const std::st
 Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
 
 const std::string kFailure = "Runtime error 100 at 0x";
+
+// The first place where two outputs part, with a little of each from there.
+std::string Difference(const std::string& a, const std::string& b) {
+  const auto at = static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+  return at == a.size() && at == b.size()
+             ? ""
+             : "at byte " + std::to_string(at) + ": [" + a.substr(at, 60) + "] against [" + b.substr(at, 60) + "]";
+}
+
+// Every run of a scenario is made on one thread and on eight: the output,
+// failure lines and trace included, and the status must not depend on the
+// number of threads. Returns the one-thread run, with the higher of the two
+// memory peaks.
+RunResult RunOrdered(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                     Stdout mode = Stdout::kPipe, unsigned seconds = 30) {
+  if (args.empty()) {  // the usage text: any option would make it a run
+    return RunProgram(dir, args, mode, seconds);
+  }
+  const auto on = [&](const char* threads) {
+    std::vector<std::string> withThreads{"-j", threads};
+    withThreads.insert(withThreads.end(), args.begin(), args.end());
+    return RunProgram(dir, withThreads, mode, seconds);
+  };
+  RunResult one = on("1");
+  const RunResult eight = on("8");
+  EXPECT_EQ(eight.status, one.status) << "-j 8 " << args.back();
+  EXPECT_EQ(Difference(one.output, eight.output), "") << "-j 8 " << args.back();
+  EXPECT_EQ(eight.errors, one.errors) << "-j 8 " << args.back();
+  one.timedOut = one.timedOut || eight.timedOut;
+  one.maxRssKb = std::max(one.maxRssKb, eight.maxRssKb);
+  return one;
+}
 
 // A directory with a few ordinary and a few awkward entries.
 struct Collection : TempDir {
@@ -129,7 +166,7 @@ TEST(EndToEnd, WholeOutputAndStatus) {
   const std::regex failure("0x([0-9A-F]{8})\r\n  0x\\1\r\n(  0x[0-9A-F]{8}\r\n)+\r\n");
   const Collection dir;
   for (const auto& c : cases) {
-    const auto result = RunProgram(dir.path(), c.args);
+    const auto result = RunOrdered(dir.path(), c.args);
     ASSERT_FALSE(result.timedOut);
     const bool failed = c.output.ends_with("Runtime error 100 at ");
     EXPECT_EQ(result.status, failed ? 100 : 0) << c.args.front();
@@ -154,7 +191,7 @@ TEST(EndToEnd, HelpVersionAndUsageErrors) {
   };
   const Collection dir;
   for (const auto& c : cases) {
-    const auto result = RunProgram(dir.path(), c.args);
+    const auto result = RunOrdered(dir.path(), c.args);
     EXPECT_EQ(result.status, c.status) << c.args.front();
     EXPECT_EQ(result.output.substr(0, c.output.size()), c.output) << c.args.front();
     EXPECT_EQ(result.errors, c.errors) << c.args.front();
@@ -226,7 +263,7 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
        0},
   };
   for (const auto& c : cases) {
-    const auto result = RunProgram(tree.path(), c.args);
+    const auto result = RunOrdered(tree.path(), c.args);
     EXPECT_EQ(result.status, c.status) << c.args.back();
     EXPECT_EQ(result.output.substr(0, c.output.size()), c.output) << c.args.back();
     EXPECT_EQ(result.errors, "");
@@ -282,7 +319,7 @@ TEST(EndToEnd, LargeFilesMatchInMemoryReads) {
   const TempDir dir;
   for (const auto& c : cases) {
     dir.Write(c.name, c.bytes);
-    const auto result = RunProgram(dir.path(), {c.name});
+    const auto result = RunOrdered(dir.path(), {c.name});
     EXPECT_EQ(result.status, 0) << c.name;
     EXPECT_EQ(result.output,
               "\r\n" + ExtensionKey(c.name) + "\r\n" + RunReader(c.reader, c.bytes, c.name).output + kFooter)
@@ -297,7 +334,7 @@ TEST(EndToEnd, FailedWritesEndTheRunWithTheSystemsErrorNumber) {
   } cases[] = {{Stdout::kDevFull, 28}, {Stdout::kClosed, 9}, {Stdout::kPipeClosedEarly, 32}};
   const Collection dir;
   for (const auto& c : cases) {
-    EXPECT_EQ(RunProgram(dir.path(), {"a.prg"}, c.mode).status, c.status);
+    EXPECT_EQ(RunOrdered(dir.path(), {"a.prg"}, c.mode).status, c.status);
   }
 }
 
@@ -434,7 +471,7 @@ TEST(Hostile, FilesThatAreNotFilesAndBrokenStructures) {
       {{"-r", "tree"}, "\r\n.PRG\r\n\"tree/" + std::string(200, 'd') + "/", 0, 10001},
   };
   for (const auto& c : cases) {
-    const auto result = RunProgram(dir.path(), c.args, Stdout::kPipe, 20);
+    const auto result = RunOrdered(dir.path(), c.args, Stdout::kPipe, 20);
     EXPECT_FALSE(result.timedOut) << c.args.back();
     EXPECT_EQ(result.status, c.status) << c.args.back();
     EXPECT_EQ(result.output.substr(0, c.start.size()), c.start) << c.args.back();
@@ -457,7 +494,7 @@ TEST(Hostile, CutDiskImageKeepsWholeReportsBeforeTheCut) {
   for (const auto& [format, name] : formats) {
     DiskBuilder disk = SoundDisk(*format);
     dir.Write(name, disk.bytes());
-    const auto whole = RunProgram(dir.path(), {name});
+    const auto whole = RunOrdered(dir.path(), {name});
     ASSERT_EQ(whole.status, 0);
     ASSERT_EQ(std::count(whole.output.begin(), whole.output.end(), '\n'), 2 + 12 + 6);
     const std::string reports = whole.output.substr(0, whole.output.find("----"));
@@ -465,7 +502,7 @@ TEST(Hostile, CutDiskImageKeepsWholeReportsBeforeTheCut) {
       Bytes cut = disk.bytes();
       cut.resize(length);
       dir.Write(name, cut);
-      const auto result = RunProgram(dir.path(), {name});
+      const auto result = RunOrdered(dir.path(), {name});
       const std::size_t failure = result.output.find(kFailure);
       if (failure == std::string::npos) {  // the cut spared everything read
         EXPECT_EQ(result.output, whole.output) << name << length;
@@ -496,7 +533,7 @@ TEST(Hostile, HugeSparseFilesAreReadInBoundedMemory) {
   for (const auto& c : cases) {
     dir.Write(c.name, c.start);
     std::filesystem::resize_file(dir.path() / c.name, 2ull << 30);
-    const auto result = RunProgram(dir.path(), {c.name}, Stdout::kPipe, 60);
+    const auto result = RunOrdered(dir.path(), {c.name}, Stdout::kPipe, 60);
     EXPECT_EQ(result.status, 0) << c.name;
     EXPECT_NE(result.output.find(c.report), std::string::npos) << c.name << result.output;
 #ifndef ZUMTAL_SANITIZED
@@ -545,7 +582,7 @@ TEST(Json, EveryLineParsesInItsShape) {
   };
   for (const auto& c : cases) {
     const std::string& last = c.args.back();
-    const auto result = RunProgram(dir.path(), c.args);
+    const auto result = RunOrdered(dir.path(), c.args);
     EXPECT_EQ(result.status, c.status) << last;
     EXPECT_EQ(result.output.find('\r'), std::string::npos) << last;
     EXPECT_TRUE(result.output.empty() || result.output.ends_with("}\n")) << last;
@@ -582,6 +619,144 @@ TEST(Json, EveryLineParsesInItsShape) {
     EXPECT_EQ(start, result.output.size()) << last;
     EXPECT_EQ(entries, c.entries) << last;
     EXPECT_EQ(events, c.events) << last;
+  }
+}
+
+// One program as a PRG file, on a tape, on a disk, in a zip and gzipped; two
+// programs with the same load address, size and byte sum but other bytes,
+// each twice; names that XML and JSON must escape.
+struct CopiesTree : TempDir {
+  const Bytes program = Program(0x0801, 3000, 7);
+  CopiesTree() {
+    T64Builder tape("TAPE", 2);
+    tape.AddProgram("OTHER", Program(0x1000, 300, 8));
+    tape.AddProgram("IT", program);
+    DiskBuilder disk;
+    disk.SetDiskName("DISK & <CO>");
+    disk.AddProgram("IT", program);
+    disk.AddProgram("AB", PrgFile("AB"));
+    disk.AddProgram("BA\xA0\"Q\"", PrgFile("BA"));
+    ZipBuilder zip;
+    zip.Add("in/it.prg", program);
+    Write("p.prg", program);
+    Write("t.t64", tape.bytes());
+    Write("d.d64", disk.bytes());
+    Write("a.zip", zip.Build());
+    Write("it.prg.gz", Gzip(program));
+    Write("ab.prg", PrgFile("AB"));
+    Write("R&D <\"\xC3\xA9\xFF\">.prg", PrgFile("BA"));
+    Write("readme.txt", {});
+    Write("short.prg", {7});
+  }
+};
+
+// xmllint's verdict on a DAT: well-formed and valid against the datafile
+// DTD; empty when it passes.
+std::string DatProblems(const std::string& document) {
+  const TempDir dir;
+  dir.Write("out.xml", ToBytes(document));
+  const std::string file = (dir.path() / "out.xml").string();
+  const std::string log = file + ".log";
+  const std::string command =
+      "xmllint --noout --nonet --dtdvalid " ZUMTAL_TEST_DATA "/datafile.dtd '" + file + "' >'" + log + "' 2>&1";
+  const int status = std::system(command.c_str());
+  std::ifstream messages(log);
+  return status == 0 ? "" : std::string(std::istreambuf_iterator<char>(messages), {}) + "(xmllint failed)";
+}
+
+TEST(EndToEnd, DuplicatesAndDat) {
+  const CopiesTree tree;
+  const auto sha1 = [](const Bytes& prg) {
+    ProgramHash hash;
+    hash.Take(prg.data(), prg.size());
+    return LowerHex(hash.Finish().sha1);
+  };
+  const std::string it = sha1(tree.program);
+  const std::string ab = sha1(PrgFile("AB"));
+  const std::string ba = sha1(PrgFile("BA"));
+  const auto pad = [](std::string text, std::size_t width) {
+    text.resize(width, ' ');
+    return text;
+  };
+  const auto copy = [](const std::string& sha, const std::string& file, const std::string& image,
+                       const std::string& entry, int size) {
+    return sha + ",\"" + file + "\",\"" + image + "\",\"" + entry + "\",2049," + std::to_string(size) + "\r\n";
+  };
+  const std::string odd = "R&D <\"\xC3\xA9\xFF\">";
+  const std::string itOnPrgAndTape =
+      copy(it, "p.prg", "p.prg", "p", 3000) + copy(it, "t.t64", pad("TAPE", 23), pad("IT", 16), 3000);
+  const std::vector<std::string> files{"p.prg", "t.t64", "readme.txt", "d.d64", "a.zip", "it.prg.gz", "ab.prg", "R*"};
+  const auto with = [&files](std::vector<std::string> options) {
+    options.insert(options.end(), files.begin(), files.end());
+    return options;
+  };
+  const auto failing = [](std::string option) {
+    return std::vector<std::string>{std::move(option), "p.prg", "t.t64", "short.prg", "d.d64"};
+  };
+  const struct {
+    std::vector<std::string> args;
+    std::string output;  // all of it when it ends a line, else what it begins with
+    int status;
+  } cases[] = {
+      {with({"--duplicates"}),
+       "!Error: readme.txt is not C64 file.\r\n" + itOnPrgAndTape +
+           copy(it, "d.d64", pad("DISK & <CO>", 16), pad("IT", 16), 3000) +
+           copy(it, "a.zip/in/it.prg", "it.prg", "it", 3000) + copy(it, "it.prg.gz", "it.prg", "it", 3000) + "\r\n" +
+           copy(ab, "d.d64", pad("DISK & <CO>", 16), pad("AB", 16), 2) + copy(ab, "ab.prg", "ab.prg", "ab", 2) +
+           "\r\n" + copy(ba, "d.d64", pad("DISK & <CO>", 16), pad("BA \"Q\"", 16), 2) +
+           copy(ba, odd + ".prg", odd + ".prg", odd, 2) + "\r\n" +
+           "10 programs, 4 distinct, 3 groups of copies, 12016 bytes in extra copies\r\n",
+       0},
+      // What was found before a run-ending failure comes first.
+      {failing("--duplicates"),
+       itOnPrgAndTape + "\r\n3 programs, 2 distinct, 1 groups of copies, 3002 bytes in extra copies\r\n" + kFailure,
+       100},
+      // JSON Lines: the groups' first lines, then the figures.
+      {with({"--duplicates", "--json"}),
+       "{\"file\":\"readme.txt\",\"error\":\"not a C64 file\"}\n{\"sha1\":\"" + it +
+           "\",\"load_address\":2049,\"size\":3000,\"copies\":[{\"file\":\"p.prg\",",
+       0},
+      {with({"--dat"}), "<?xml version=\"1.0\"?>\r\n<!DOCTYPE datafile ", 0},
+      {failing("--dat"), "<?xml version=\"1.0\"?>\r\n<!DOCTYPE datafile ", 100},
+  };
+  const bool haveXmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
+  for (const auto& c : cases) {
+    const auto result = RunOrdered(tree.path(), c.args);
+    const std::string& mode = c.args.front();
+    EXPECT_EQ(result.status, c.status) << mode;
+    const bool whole = c.output.ends_with("\r\n");
+    EXPECT_EQ(result.output.substr(0, whole ? std::string::npos : c.output.size()), c.output) << mode;
+    if (c.args[1] == "--json") {
+      std::vector<nlohmann::json> lines;
+      std::istringstream text(result.output);
+      for (std::string line; std::getline(text, line);) {
+        lines.push_back(nlohmann::json::parse(line));  // throws on invalid JSON or UTF-8
+      }
+      ASSERT_EQ(lines.size(), 5u);
+      const std::pair<std::string, std::size_t> groups[] = {{it, 5}, {ab, 2}, {ba, 2}};
+      for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(lines[i + 1]["sha1"], groups[i].first);
+        EXPECT_EQ(lines[i + 1]["copies"].size(), groups[i].second);
+      }
+      EXPECT_EQ(lines[3]["copies"][1]["file"], "R&D <\"\xC3\xA9\xEF\xBF\xBD\">.prg");
+      EXPECT_EQ(lines[4], nlohmann::json::parse(R"({"programs":10,"distinct":4,"groups":3,"extra_bytes":12016})"));
+    }
+    if (mode == "--dat" && haveXmllint) {
+      EXPECT_EQ(DatProblems(result.output), "") << result.output;
+    }
+  }
+  // The examples, in every mode.
+  const std::vector<std::string> modes[] = {
+      {"*"}, {"-l", "*"}, {"--json", "*"}, {"--duplicates", "*"}, {"--duplicates", "--json", "*"}, {"--dat", "*"}};
+  for (const auto& args : modes) {
+    const auto result = RunOrdered(ZUMTAL_EXAMPLES, args);
+    EXPECT_EQ(result.status, 0) << args.front();
+    if (args.front() == "--dat" && haveXmllint) {
+      EXPECT_EQ(DatProblems(result.output), "") << result.output;
+    }
+  }
+  if (!haveXmllint) {
+    GTEST_SKIP() << "xmllint (Debian libxml2-utils) is not installed: the DAT files were not validated";
   }
 }
 

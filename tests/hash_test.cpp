@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "driver/catalogue.h"
 #include "report/text_encoding.h"
 #include "report/program_hash.h"
 #include "g64_builder.h"
@@ -62,6 +63,11 @@ std::string Field(const std::string& line, const std::string& key) {
   return at == std::string::npos ? "" : line.substr(at + start.size(), line.find('"', at + start.size()) - at - start.size());
 }
 
+// An archive, read as the run reads a file found on the disk.
+void ReadArchive(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+  CatalogueInput(in, names.pcFileName, names.pcFileName, 0, CatalogueContext{reports});
+}
+
 // A program gets the hashes of its .prg file in every container. Formats
 // added later join the table.
 TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
@@ -112,6 +118,15 @@ TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
          return G64Builder(disk.bytes()).Build();
        }},
       {"x.p00", ReadP00, [](const Bytes& prg) { return P00File("IT", prg); }},
+      {"x.zip",
+       ReadArchive,
+       [](const Bytes& prg) {
+         ZipBuilder zip;
+         zip.Add("other.prg", Program(4096, 77, 9), 0);
+         zip.Add("in/it.prg", prg);
+         return zip.Build();
+       }},
+      {"x.prg.gz", ReadArchive, [](const Bytes& prg) { return Gzip(prg); }},
       {"x.lnx",
        ReadLnx,
        [](const Bytes& prg) {

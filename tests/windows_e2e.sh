@@ -149,6 +149,14 @@ same "json with -l" --json -l hello.prg
 same "cut G64 image" bad/cut.g64
 same "zip and gzip" demos.zip games.d64.gz
 same "keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
+# The examples on one thread and on the default number; the copies among
+# them, and their DAT.
+examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx' demos.zip games.d64.gz)
+same "examples, one thread" -j 1 "${examples[@]}"
+like "examples, one thread against the default" "-j 1 ${examples[*]@Q}" "${examples[*]@Q}"
+same "duplicates" --duplicates "${examples[@]}"
+same "duplicates, json" --duplicates --json "${examples[@]}"
+same "dat" --dat "${examples[@]}"
 same "version" --version
 same "help" --help
 same "usage error" -l --bogus
