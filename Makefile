@@ -82,7 +82,7 @@ windows64:
 # zumtal.exe under Wine: its unit tests, and the same output as the Linux
 # build. The script picks the i686 or the x86-64 build (WINDOWS_CHECK_ARCH).
 windows-check: build
-	tests/windows_e2e.sh $(BUILD)
+	scripts/windows_check.sh $(BUILD)
 
 # zumtal.exe with the manual as plain text with CR LF line ends.
 windows-zip: windows

@@ -4,7 +4,7 @@
 # The i686 build (the one we ship) is tested where Wine runs 32-bit programs,
 # otherwise its x86-64 twin under the 64-bit loader; WINDOWS_CHECK_ARCH
 # (i686 or x86_64) forces the choice.
-# Usage: tests/windows_e2e.sh LINUX_BUILD_DIR
+# Usage: scripts/windows_check.sh LINUX_BUILD_DIR
 set -euo pipefail
 linux=$(cd "$1" && pwd)/zumtal
 root=$(cd "$(dirname "$0")/.." && pwd)
