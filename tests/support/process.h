@@ -3,14 +3,11 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +16,8 @@
 
 namespace zumtal::testing {
 
+// Where standard output goes: a pipe read to its end, /dev/full, nowhere
+// (closed), or a pipe whose reading end is already gone.
 enum class Stdout { kPipe, kDevFull, kClosed, kPipeClosedEarly };
 
 struct RunResult {
@@ -50,60 +49,43 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-inline RunResult RunProgram(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                            Stdout mode = Stdout::kPipe, unsigned seconds = 30) {
-  int fds[2] = {-1, -1};
-  if (pipe(fds) != 0) {
+inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::string> args,
+                            Stdout mode = Stdout::kPipe, unsigned seconds = 60) {
+  int fds[2];
+  char errorsPath[] = "/tmp/zumtal-stderr-XXXXXX";  // read after the run
+  const int errorsFd = mkstemp(errorsPath);
+  if (pipe(fds) != 0 || errorsFd < 0) {
     return {};
   }
-  // Standard error goes to a file of its own, read after the run.
-  char errorsPath[] = "/tmp/zumtal-stderr-XXXXXX";
-  const int errorsFd = mkstemp(errorsPath);
-  std::vector<std::string> argvStorage{ZUMTAL_BINARY};
-  argvStorage.insert(argvStorage.end(), args.begin(), args.end());
+  if (mode == Stdout::kPipeClosedEarly) {
+    close(fds[0]);
+  }
+  args.insert(args.begin(), ZUMTAL_BINARY);
   std::vector<char*> argv;
-  for (auto& arg : argvStorage) {
+  for (auto& arg : args) {
     argv.push_back(arg.data());
   }
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    close(fds[0]);
-    if (mode == Stdout::kPipeClosedEarly) {
-      // Write nothing before the reading end is gone.
-      pollfd writer{fds[1], POLLOUT, 0};
-      while (poll(&writer, 1, 10000) >= 0 && (writer.revents & POLLERR) == 0) {
-      }
-    }
-    if (mode == Stdout::kDevFull) {
-      dup2(open("/dev/full", O_WRONLY), 1);
-    } else if (mode == Stdout::kClosed) {
-      close(1);
-    } else {
-      dup2(fds[1], 1);
-    }
-    close(fds[1]);
+    mode == Stdout::kDevFull  ? dup2(open("/dev/full", O_WRONLY), 1)
+    : mode == Stdout::kClosed ? close(1)
+                              : dup2(fds[1], 1);
     dup2(errorsFd, 2);
     signal(SIGPIPE, SIG_DFL);
-    // The time limit survives exec: a hung run dies of SIGALRM.
-    alarm(seconds);
+    alarm(seconds);  // survives exec: a hung run dies of SIGALRM
     if (chdir(dir.c_str()) == 0) {
       execv(argv[0], argv.data());
     }
     _exit(127);
   }
   close(fds[1]);
-  if (mode == Stdout::kPipeClosedEarly) {
-    close(fds[0]);
-    fds[0] = -1;
-  }
   RunResult result;
   char buffer[65536];
-  ssize_t count = 0;
-  while (fds[0] >= 0 && (count = read(fds[0], buffer, sizeof buffer)) > 0) {
+  for (ssize_t count; mode != Stdout::kPipeClosedEarly && (count = read(fds[0], buffer, sizeof buffer)) > 0;) {
     result.output.append(buffer, static_cast<std::size_t>(count));
   }
-  if (fds[0] >= 0) {
+  if (mode != Stdout::kPipeClosedEarly) {
     close(fds[0]);
   }
   int status = 0;
