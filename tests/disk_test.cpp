@@ -1,7 +1,12 @@
-// The disk image readers, every case over each format of the family.
+// The disk image readers, every case over each format of the family, then
+// the G64 reader and the GCR track decoder under it.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <map>
+
 #include "g64_builder.h"
+#include "readers/gcr.h"
 #include "support/harness.h"
 
 namespace zumtal {
@@ -9,21 +14,45 @@ namespace {
 
 using namespace testing;
 
-const std::string kBlankHex = ToHex(PaddedName("BLANK"));
+// The reports of a run, then how it ended.
+std::string Outcome(Reader reader, const Bytes& bytes, std::string_view fileName) {
+  const ReaderResult result = RunReader(reader, bytes, fileName);
+  return result.output + "exit " + std::to_string(result.status);
+}
+
+// The CSV line of a program as a PRG file holds it (its size modulo 65536),
+// on a disk of that name.
+std::string Line(std::string_view file, std::string_view name, const Bytes& program, std::string_view disk = "BLANK") {
+  return CsvLine(file, ToPrintable(PaddedName(disk)), ToPrintable(PaddedName(name)), program[0] | program[1] << 8,
+                 static_cast<std::int64_t>((program.size() - 2) % 65536), Sum(program, 2), ToHex(PaddedName(disk)),
+                 ToHex(PaddedName(name)));
+}
 
 struct Format {
   const char* extension;
   const DiskFormat* format;
   Reader reader;
   std::vector<int> tracks;  // the image sizes in use
-  bool gcr = false;         // the disk built as a D64, then written as a G64
+  // The disk name's place and some sectors' (track, sector, place), as byte
+  // offsets from the format's own description, not the builder's arithmetic.
+  int nameAt;
+  std::vector<std::array<int, 3>> sectors;
+  bool gcr = false;  // the disk built as a D64, then written as a G64
 };
 
+// D64: the header at 18/0 = 91392, the name at 144 in it; zones of 21, 19,
+// 18 and 17 sectors from tracks 1, 18, 25 and 31. D71: side two from 174848
+// as a second D64. D81: 40 sectors a track, the name at 4 in 40/0.
 const Format kFormats[] = {
-    {"d64", &kD64Format, ReadD64, {35, 40}},
-    {"d71", &kD71Format, ReadD71, {70}},
-    {"d81", &kD81Format, ReadD81, {80}},
-    {"g64", &kD64Format, ReadG64, {35, 40}, true},
+    {"d64", &kD64Format, ReadD64, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}},
+    {"d71",
+     &kD71Format,
+     ReadD71,
+     {70},
+     91536,
+     {{35, 16, 174592}, {36, 0, 174848}, {53, 5, 267520}, {60, 17, 304640}, {70, 16, 349440}}},
+    {"d81", &kD81Format, ReadD81, {80}, 399364, {{1, 0, 0}, {41, 7, 411392}, {80, 39, 818944}}},
+    {"g64", &kD64Format, ReadG64, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, true},
 };
 
 class DiskReader : public ::testing::TestWithParam<Format> {
@@ -32,405 +61,267 @@ class DiskReader : public ::testing::TestWithParam<Format> {
     return DiskBuilder(*GetParam().format, tracks, errorBytes);
   }
   std::string FileName() const { return std::string("d.") + GetParam().extension; }
-  ReaderResult Run(const Bytes& bytes) const {
-    return RunReader(GetParam().reader, GetParam().gcr ? G64Builder(bytes).Build() : bytes, FileName());
+  std::string Run(const Bytes& bytes) const {
+    return Outcome(GetParam().reader, GetParam().gcr ? G64Builder(bytes).Build() : bytes, FileName());
   }
-  std::string Line(std::string_view name, std::int64_t load, std::int64_t size, std::int64_t crc) const {
-    return CsvLine(FileName(), "BLANK           ", ToPrintable(PaddedName(name)), load, size, crc, kBlankHex,
-                   ToHex(PaddedName(name)));
+  std::string Line(std::string_view name, const Bytes& program, std::string_view disk = "BLANK") const {
+    return zumtal::Line(FileName(), name, program, disk);
   }
 };
 
 INSTANTIATE_TEST_SUITE_P(Formats, DiskReader, ::testing::ValuesIn(kFormats),
                          [](const auto& param) { return std::string(param.param.extension); });
 
-// Fills a sector's 256 bytes with a pattern, then sets its link.
-void FillSector(DiskBuilder& disk, DiskBuilder::Sector sector, DiskBuilder::Sector link, std::uint8_t seed) {
-  for (int i = 0; i < 256; ++i) {
-    disk.At(sector)[i] = static_cast<std::uint8_t>(seed + i * 7);
-  }
-  disk.Link(sector, link);
-}
-
-std::uint32_t SumRange(DiskBuilder& disk, DiskBuilder::Sector sector, int from, int to) {
-  std::uint32_t sum = 0;
-  for (int i = from; i <= to; ++i) {
-    sum += disk.At(sector)[i];
-  }
-  return sum;
-}
-
-// The load address is never summed; each sector gives its bytes up to its
-// last data offset.
-TEST_P(DiskReader, ChainWalkAndLastSectorLinks) {
-  const struct {
-    const char* what;
-    std::vector<DiskBuilder::Sector> links;  // one per sector of the chain
-    std::int64_t size;
-  } cases[] = {
-      {"one full sector", {{0, 255}}, 252},
-      {"one sector, load address only", {{0, 3}}, 0},
-      {"one sector, link below data", {{0, 1}}, 0},
-      {"second ends at (0, 2)", {{5, 3}, {0, 2}}, 253},
-      {"second ends at (0, 3)", {{5, 3}, {0, 3}}, 254},
-      {"three sectors", {{5, 3}, {9, 20}, {0, 255}}, 252 + 254 + 254},
-      {"252 bytes, then offsets 2 to 101", {{17, 10}, {0, 101}}, 352},
-  };
-  for (const auto& c : cases) {
-    DiskBuilder disk = Blank();
-    std::vector<DiskBuilder::Sector> chain{{1, 0}};
-    for (std::size_t i = 0; i + 1 < c.links.size(); ++i) {
-      chain.push_back(c.links[i]);
-    }
-    std::uint32_t crc = 0;
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-      FillSector(disk, chain[i], c.links[i], static_cast<std::uint8_t>(i * 40 + 1));
-      const int last = c.links[i].first != 0 ? 255 : c.links[i].second;
-      crc += SumRange(disk, chain[i], i == 0 ? 4 : 2, last);
-    }
-    disk.PutEntry(disk.Directory(0), 3, 130, {1, 0}, "X");
-    const auto load = disk.At({1, 0})[2] | disk.At({1, 0})[3] << 8;
-    EXPECT_EQ(Run(disk.bytes()).output, Line("X", load, c.size, crc)) << c.what;
-  }
-}
-
-TEST_P(DiskReader, SameProgramSameSizeAndCrcAsPrg) {
-  for (const std::size_t dataSize : {0u, 1u, 252u, 253u, 254u, 506u, 70000u}) {
-    DiskBuilder disk = Blank(GetParam().tracks.back());
-    const Bytes program = Program(0x0801, dataSize, static_cast<std::uint32_t>(dataSize));
-    ASSERT_TRUE(disk.AddProgram("P", program));
-    const auto disk_output = Run(disk.bytes()).output;
-    const auto prg = RunReader(ReadPrg, program, "P.prg").output;
-    // Load address, size and raw CRC: the fields after the third quote pair.
-    const auto numbers = [](const std::string& line) {
-      const auto start = line.find("\",", line.find("\",\"", line.find("\",\"") + 1) + 1);
-      return line.substr(start, line.find(",\"", start) - start);
-    };
-    EXPECT_EQ(numbers(disk_output), numbers(prg)) << dataSize;
-  }
-}
-
-// Sequential, user, relative and deleted files, unclosed and locked
-// programs, and 1581 partitions (133) give no report.
-TEST_P(DiskReader, OnlyClosedProgramsAreReported) {
-  DiskBuilder disk = Blank();
-  const Bytes program = Program(0x1000, 10);
-  const std::uint8_t others[] = {0, 2, 128, 129, 131, 132, 133, 194};
-  for (const std::uint8_t type : others) {
-    ASSERT_TRUE(disk.AddProgram("OTHER", program, 10, type));
-  }
-  ASSERT_TRUE(disk.AddProgram("PROGRAM", program));
-  EXPECT_EQ(Run(disk.bytes()).output, Line("PROGRAM", 0x1000, 10, Sum(program, 2)));
-}
-
-// The directory is followed wherever its links lead, off its own track too.
-TEST_P(DiskReader, DirectorySectorsInLinkOrderAndNamesEncoded) {
-  DiskBuilder disk = Blank();
-  FillSector(disk, {1, 0}, {0, 5}, 0);
-  const DiskBuilder::Sector offTrack{disk.format().directoryTrack + 1, 2};
-  disk.Link(disk.Directory(0), disk.Directory(3));
-  disk.Link(disk.Directory(3), disk.Directory(6));
-  disk.Link(disk.Directory(6), offTrack);
-  disk.Link(offTrack, {0, 255});
-  disk.PutEntry(offTrack, 1, 130, {1, 0}, "FOURTH");
-  disk.PutEntry(disk.Directory(6), 0, 130, {1, 0}, "THIRD");
-  disk.PutEntry(disk.Directory(3), 7, 130, {1, 0}, "SECOND");
-  disk.PutEntry(disk.Directory(0), 2, 130, {1, 0}, std::string("F\x01RST\xA0\x41\xFFxxxxxxx", 16));
-  disk.SetDiskName(std::string("D\0SK", 4));
-  const auto output = Run(disk.bytes()).output;
-  const auto first = output.find("F RST A xxxxxxx");
-  EXPECT_NE(first, std::string::npos);
-  EXPECT_NE(output.find("4601525354A041FF7878787878787800"), std::string::npos);
-  EXPECT_NE(output.find("\"D SK            \""), std::string::npos);
-  EXPECT_NE(output.find("\"4400534BA0A0A0A0A0A0A0A0A0A0A0A0\""), std::string::npos);
-  EXPECT_LT(first, output.find("SECOND"));
-  EXPECT_LT(output.find("SECOND"), output.find("THIRD"));
-  EXPECT_LT(output.find("THIRD"), output.find("FOURTH"));
-  EXPECT_NE(output.find("FOURTH"), std::string::npos);
-}
-
 // Every slot of the directory track in use (D64 and D71 144 entries, D81
-// 296): each is listed once.
-TEST_P(DiskReader, FullDirectory) {
-  DiskBuilder disk = Blank();
-  std::string expected;
-  for (int i = 0; i < disk.DirectoryCapacity(); ++i) {
-    const Bytes program = Program(0x0801, 20 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i));
-    ASSERT_TRUE(disk.AddProgram("P" + std::to_string(i), program, 1));
-    expected += Line("P" + std::to_string(i), 0x0801, 20 + i, Sum(program, 2));
-  }
-  EXPECT_FALSE(disk.AddProgram("ONE TOO MANY", Program(0x0801, 1)));
-  const auto result = Run(disk.bytes());
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, expected);
-}
-
-TEST_P(DiskReader, ImageSizesAndErrorBytesDoNotChangeTheReport) {
-  std::string expected;
+// 296), in every image size, with and without error bytes: each closed
+// program is listed once, with the size and sum of its chain. Sequential,
+// user, relative and deleted files, unclosed and locked programs, and 1581
+// partitions (133) give no report. The first sizes end a chain's sectors at
+// each kind of last link: (0, 3), (0, 4), (0, 255), then (0, 2) and (0, 3)
+// in a second sector.
+TEST_P(DiskReader, FullDirectoryInEveryImageSize) {
+  const std::size_t sizes[] = {70000, 0, 1, 252, 253, 254, 506};
+  const std::uint8_t others[] = {0, 2, 128, 129, 131, 132, 133, 194};
   for (const int tracks : GetParam().tracks) {
     for (const bool errors : {false, true}) {
       DiskBuilder disk = Blank(tracks, errors);
-      ASSERT_TRUE(disk.AddProgram("GAME", Program(2049, 3000)));
-      const auto result = Run(disk.bytes());
-      EXPECT_EQ(result.status, 0);
-      if (expected.empty()) {
-        expected = result.output;
+      std::string expected;
+      for (std::size_t i = 0; i < static_cast<std::size_t>(disk.DirectoryCapacity()); ++i) {
+        const Bytes program = Program(0x0801, i < 7 ? sizes[i] : 20 + i, static_cast<std::uint32_t>(i));
+        const std::uint8_t type = i >= 7 && i < 15 ? others[i - 7] : 130;
+        ASSERT_TRUE(disk.AddProgram("P" + std::to_string(i), program, 10, type));
+        expected += type == 130 ? Line("P" + std::to_string(i), program) : "";
       }
-      EXPECT_EQ(result.output, expected) << tracks << errors;
+      EXPECT_EQ(Run(disk.bytes()), expected + "exit 0") << tracks << errors;
     }
   }
+}
+
+// The directory is followed wherever its links lead, off its own track too;
+// names are shown printable and given whole in hex.
+TEST_P(DiskReader, DirectoryInLinkOrderAndNamesAsStored) {
+  DiskBuilder disk = Blank();
+  const Bytes program = Program(0x1000, 2);
+  disk.WriteChain({{1, 0}}, program);
+  disk.SetDiskName(std::string("D\0SK", 4));
+  const struct {
+    DiskBuilder::Sector sector;
+    int slot;
+    std::string name;
+  } directory[] = {
+      {disk.Directory(0), 2, std::string("F\x01RST\xA0\x41\xFFxxxxxxx", 16)},
+      {disk.Directory(3), 7, "SECOND"},
+      {disk.Directory(6), 0, "THIRD"},
+      {{disk.format().directoryTrack + 1, 2}, 1, "FOURTH"},
+  };
+  std::string expected = CsvLine(FileName(), "D SK            ", "F RST A xxxxxxx ", 0x1000, 2, Sum(program, 2),
+                                 "4400534BA0A0A0A0A0A0A0A0A0A0A0A0", "4601525354A041FF7878787878787800");
+  for (std::size_t i = 0; i < 4; ++i) {
+    disk.Link(directory[i].sector, i < 3 ? directory[i + 1].sector : DiskBuilder::Sector{0, 255});
+    disk.PutEntry(directory[i].sector, directory[i].slot, 130, {1, 0}, directory[i].name);
+    expected += i > 0 ? Line(directory[i].name, program, std::string("D\0SK", 4)) : "";
+  }
+  EXPECT_EQ(Run(disk.bytes()), expected + "exit 0");
+}
+
+// A chain written by hand at the format's byte offsets, under a disk name
+// written there too, is read whole.
+TEST_P(DiskReader, NameAndSectorsAtTheirByteOffsets) {
+  DiskBuilder disk = Blank();
+  std::memcpy(disk.bytes().data() + GetParam().nameAt, PaddedName("GEOMETRY").data(), 16);
+  const auto& chain = GetParam().sectors;
+  const Bytes program = Program(0x0801, 254 * chain.size() - 60);  // 196 bytes in the last sector
+  for (std::size_t i = 0; i < chain.size(); ++i) {
+    std::uint8_t* at = disk.bytes().data() + chain[i][2];
+    at[0] = static_cast<std::uint8_t>(i + 1 < chain.size() ? chain[i + 1][0] : 0);
+    at[1] = static_cast<std::uint8_t>(i + 1 < chain.size() ? chain[i + 1][1] : 197);
+    std::memcpy(at + 2, program.data() + 254 * i, std::min<std::size_t>(254, program.size() - 254 * i));
+  }
+  disk.PutEntry(disk.Directory(0), 0, 130, {chain[0][0], chain[0][1]}, "AT OFFSET");
+  EXPECT_EQ(Run(disk.bytes()), Line("AT OFFSET", program, "GEOMETRY") + "exit 0");
+}
+
+using S = DiskBuilder::Sector;
+
+void CutAt(DiskBuilder& disk, S sector, std::size_t offset) { disk.bytes().resize(disk.Position(sector) + offset); }
+
+// Links the first directory sector to its own place by another name.
+void DirectoryLoop(DiskBuilder& disk) {
+  const int before = disk.format().directoryTrack - 1;
+  disk.Link(disk.Directory(0), S(before, disk.SectorsOf(before) + disk.format().directorySector));
 }
 
 // Bad images: the reports before the fault stay, then the status says why.
 // GOOD is stored at 1/0 and listed first, VICTIM at 1/1 and listed second.
-// A G64 is not cut here (its own table cuts it), and its tracks hold only
-// their own sectors: a sector number past the track's count is absent.
+// Cases that cut the image, or that name a place further on by a sector
+// number past its track's count, are for plain images only.
 TEST_P(DiskReader, DamagedImages) {
   const Bytes program = Program(2049, 100);
-  const std::string good = Line("GOOD", 2049, 100, Sum(program, 2));
-  const std::string both = good + Line("VICTIM", 2049, 100, Sum(program, 2));
-  using Disk = DiskBuilder&;
+  const std::string good = Line("GOOD", program);
+  const std::string both = good + Line("VICTIM", program);
+  using D = DiskBuilder&;
   const struct {
-    const char* what;
-    void (*damage)(Disk);
-    std::size_t (*cutTo)(Disk);  // nullptr: keep whole
     std::string output;
     int status;
-    bool furtherOn = false;  // a place further on in a plain image; absent in a G64
+    const char* what;
+    void (*damage)(D);
+    bool plainOnly = false;
   } cases[] = {
-      {"cut before disk name ends", nullptr,
-       [](Disk d) { return d.Position(d.Header()) + d.format().diskNameOffset + 15; }, "", 100},
-      {"cut inside entry 7 of the first directory sector", nullptr,
-       [](Disk d) { return d.Position(d.Directory(0)) + 244; }, both, 100},
-      {"cut after first directory sector", nullptr, [](Disk d) { return d.Position(d.Directory(0)) + 256; }, both, 0},
-      {"chain into the track after the image's last",
-       [](Disk d) {
-         d.Link({1, 1}, {d.tracks() + 1, 0});
-       },
-       nullptr, good, 100},
-      {"chain into the track after the format's last",
-       [](Disk d) {
-         d.Link({1, 1}, {d.format().lastTrack + 1, 0});
-       },
-       nullptr, good, 100},
-      {"sector number past the end of the last track",
-       [](Disk d) {
-         d.Link({1, 1}, {d.tracks(), d.SectorsOf(d.tracks())});
-       },
-       nullptr, good, 100},
-      {"first track after the format's last",
-       [](Disk d) {
-         d.PutEntry(d.Directory(0), 1, 130, {d.format().lastTrack + 1, 0}, "VICTIM");
-       },
-       nullptr, good, 100},
-      {"chain that loops",
-       [](Disk d) {
-         d.Link({1, 1}, {1, 1});
-       },
-       nullptr, good, 100},
-      {"chain that loops back through another name",
-       [](Disk d) {
-         d.Link({1, 1}, {2, 0}), d.Link({2, 0}, {1, d.SectorsOf(1)});
-       },
-       nullptr, good, 100},
-      {"first track 0 is passed over",
-       [](Disk d) {
-         d.PutEntry(d.Directory(0), 1, 130, {0, 7}, "VICTIM");
-       },
-       nullptr, good, 0},
-      {"directory link to track 0, sector 0",
-       [](Disk d) {
-         d.Link(d.Directory(0), {0, 0});
-       },
-       nullptr, both, 0},
-      {"directory loops on itself", [](Disk d) { d.Link(d.Directory(0), d.Directory(0)); }, nullptr, both, 0},
-      {"directory loops through another name of its first sector",
-       [](Disk d) {
-         const int before = d.format().directoryTrack - 1;
-         d.Link(d.Directory(0), {before, d.SectorsOf(before) + d.format().directorySector});
-       },
-       nullptr, both, 0, true},
-      {"directory links to the track after the format's last",
-       [](Disk d) {
-         d.Link(d.Directory(0), {d.format().lastTrack + 1, 0});
-       },
-       nullptr, both, 100},
+      {"", 100, "cut in the disk name", [](D d) { CutAt(d, d.Header(), d.format().diskNameOffset + 15); }, true},
+      {both, 100, "cut in entry 7 of the first directory sector", [](D d) { CutAt(d, d.Directory(0), 244); }, true},
+      {both, 0, "cut after the first directory sector", [](D d) { CutAt(d, d.Directory(0), 256); }, true},
+      {good, 100, "chain to the track after the image's", [](D d) { d.Link(S(1, 1), S(d.tracks() + 1, 0)); }},
+      // Two past: no place in a plain image's table either.
+      {good, 100, "chain past the format's tracks", [](D d) { d.Link(S(1, 1), S(d.format().lastTrack + 2, 0)); }},
+      {good, 100, "sector past the last track's", [](D d) { d.Link(S(1, 1), S(d.tracks(), d.SectorsOf(d.tracks()))); }},
+      {good, 100, "chain loops back through another name",
+       [](D d) { d.Link(S(1, 1), S(2, 0)), d.Link(S(2, 0), S(1, d.SectorsOf(1))); }},
+      {good + Line("VICTIM", Program(2049, 0)), 0, "last link below the data", [](D d) { d.Link(S(1, 1), S(0, 1)); }},
+      {good, 0, "first track 0 is passed over", [](D d) { d.PutEntry(d.Directory(0), 1, 130, S(0, 7), "VICTIM"); }},
+      {both, 0, "directory link to track 0, sector 0", [](D d) { d.Link(d.Directory(0), S(0, 0)); }},
+      {both, 100, "directory past the tracks", [](D d) { d.Link(d.Directory(0), S(d.format().lastTrack + 2, 0)); }},
+      {both, 0, "directory loop through another name of its first sector", DirectoryLoop, true},
   };
   for (const auto& c : cases) {
-    if (GetParam().gcr && c.cutTo != nullptr) {
+    if (GetParam().gcr && c.plainOnly) {
       continue;
     }
     DiskBuilder disk = Blank();
-    ASSERT_TRUE(disk.AddProgram("GOOD", program));
-    ASSERT_TRUE(disk.AddProgram("VICTIM", program));
-    ASSERT_EQ(disk.At(disk.Directory(0))[32 + 4], 1);
-    if (c.damage != nullptr) {
-      c.damage(disk);
-    }
-    Bytes bytes = disk.bytes();
-    if (c.cutTo != nullptr) {
-      bytes.resize(c.cutTo(disk));
-    }
-    const auto result = Run(bytes);
-    EXPECT_EQ(result.status, GetParam().gcr && c.furtherOn ? 100 : c.status) << c.what;
-    EXPECT_EQ(result.output, c.output) << c.what;
+    disk.AddProgram("GOOD", program), disk.AddProgram("VICTIM", program);
+    c.damage(disk);
+    EXPECT_EQ(Run(disk.bytes()), c.output + "exit " + std::to_string(c.status)) << c.what;
   }
 }
 
-// Where each format keeps its sectors, from the byte offsets of the
-// formats' own descriptions rather than the builders' arithmetic: a chain
-// is written at those offsets by hand and must be read whole.
-TEST(DiskGeometry, ChainsFoundAtTheirByteOffsets) {
-  const struct {
-    const char* what;
-    Reader reader;
-    const DiskFormat* format;
-    std::vector<std::pair<DiskBuilder::Sector, std::size_t>> chain;  // sector, its byte offset
-  } cases[] = {
-      {"D64 last sector of track 35", ReadD64, &kD64Format, {{{35, 16}, 174592}}},
-      {"D71 across the sides", ReadD71, &kD71Format, {{{35, 16}, 174592}, {{36, 0}, 174848}}},
-      {"D71 side two, BAM track and last track",
-       ReadD71,
-       &kD71Format,
-       {{{53, 5}, 174848 + 17 * 21 * 256 + 5 * 256}, {{70, 16}, 349696 - 256}}},
-      {"D71 side two, zones", ReadD71, &kD71Format, {{{60, 17}, 174848 + 125440 + 17 * 256}}},
-      {"D81 first and last sector", ReadD81, &kD81Format, {{{1, 0}, 0}, {{80, 39}, 819200 - 256}}},
-      {"D81 after the directory track", ReadD81, &kD81Format, {{{41, 7}, 256 * (40 * 40 + 7)}}},
-  };
-  for (const auto& c : cases) {
-    DiskBuilder disk(*c.format);
-    std::uint32_t crc = 0;
-    std::int64_t size = 0;
-    for (std::size_t i = 0; i < c.chain.size(); ++i) {
-      std::uint8_t* sector = disk.bytes().data() + c.chain[i].second;
-      const bool last = i + 1 == c.chain.size();
-      sector[0] = static_cast<std::uint8_t>(last ? 0 : c.chain[i + 1].first.first);
-      sector[1] = static_cast<std::uint8_t>(last ? 200 : c.chain[i + 1].first.second);
-      for (int b = 2; b <= (last ? 200 : 255); ++b) {
-        sector[b] = static_cast<std::uint8_t>(static_cast<std::size_t>(b) + 3 * i);
-        if (b >= (i == 0 ? 4 : 2)) {
-          crc += sector[b];
-          ++size;
-        }
-      }
-    }
-    disk.PutEntry(disk.Directory(0), 0, 130, c.chain.front().first, "AT OFFSET");
-    const std::string name = "d." + std::string(c.what, 3);
-    EXPECT_EQ(RunReader(c.reader, disk.bytes(), name).output,
-              CsvLine(name, "BLANK           ", "AT OFFSET       ", 0x0302, size, crc, kBlankHex,
-                      ToHex(PaddedName("AT OFFSET"))))
-        << c.what;
-  }
+// A G64 track's entry: where its length and stream start.
+std::size_t TrackAt(const Bytes& g64, std::size_t track) {
+  return static_cast<std::size_t>(g64[8 * track + 4] | g64[8 * track + 5] << 8 | g64[8 * track + 6] << 16);
 }
 
 // G64 images of one disk: GOOD wholly on track 1, VICTIM from 1/1 on across
-// tracks 1 to 3. Each case edits the G64 that the builder writes of it.
-struct G64Disk {
-  Bytes small = Program(2049, 600, 1);
-  Bytes large = Program(2049, 10000, 2);
-  DiskBuilder disk = [this] {
-    DiskBuilder d;
-    d.AddProgram("GOOD", small, 10);
-    d.AddProgram("VICTIM", large, 1);
-    return d;
-  }();
-  G64Builder g64{disk.bytes(), 42};
-  std::string good = Line("GOOD", small);
-  std::string both = good + Line("VICTIM", large);
-
-  static std::string Line(std::string_view name, const Bytes& program) {
-    return CsvLine("d.g64", "BLANK           ", ToPrintable(PaddedName(name)), 2049,
-                   static_cast<std::int64_t>(program.size() - 2), Sum(program, 2), kBlankHex, ToHex(PaddedName(name)));
-  }
-};
-
-// A sector is the first good copy on its own track; one that the walk needs
-// and cannot have ends the run after the reports before it.
-TEST(G64Reader, SectorsFromTheirFirstGoodCopy) {
+// tracks 1 to 3. Each case edits the builder, or else the image it writes:
+// hostile headers and streams give the reports of what could be read, or
+// none and 100.
+TEST(G64Reader, TracksAndHostileImages) {
+  const Bytes small = Program(2049, 600, 1);
+  const Bytes large = Program(2049, 10000, 2);
+  DiskBuilder disk;
+  disk.AddProgram("GOOD", small, 10), disk.AddProgram("VICTIM", large, 1);
+  const std::string good = Line("d.g64", "GOOD", small);
+  const std::string lines[] = {"", good, good + Line("d.g64", "VICTIM", large)};
   using G = G64Builder&;
+  const auto none = [](G) {};
   const struct {
+    int reports;  // of GOOD and VICTIM, in order
+    int status;
     const char* what;
     void (*edit)(G);
-    bool victimListed;
-    int status;
+    void (*damage)(Bytes&) = [](Bytes&) {};
   } cases[] = {
-      {"as built", [](G) {}, true, 0},
-      {"blocks 3 bits off byte boundaries", [](G g) { g.RotateAll(3); }, true, 0},
-      {"damaged first copy of a directory sector", [](G g) { g.DamagedCopyFirst(18, 1); }, true, 0},
-      {"damaged first copy of a chain sector", [](G g) { g.DamagedCopyFirst(1, 1); }, true, 0},
-      {"chain sector's data block across the track's end", [](G g) { g.WrapDataBlock(1, 1); }, true, 0},
-      {"half-track entries present", [](G g) { g.SetHalfTracks(true); }, true, 0},
-      {"VICTIM's first sector moved to track 42",
-       [](G g) {
-         g.Copy(42, 16).data = g.Copy(1, 1).data;
-         g.Copy(18, 1).data[32 + 3] = 42, g.Copy(18, 1).data[32 + 4] = 16;
-       },
-       true, 0},
-      {"a track the chain crosses absent", [](G g) { g.SetAbsent(2); }, false, 100},
-      {"only copy of a chain sector damaged", [](G g) { g.Copy(2, 5).badDataSum = true; }, false, 100},
-      {"link to a sector number past the track's count",
-       [](G g) { g.Copy(1, 1).data[0] = 17, g.Copy(1, 1).data[1] = 21; }, false, 100},
+      {2, 0, "half-track entries present", [](G g) { g.SetHalfTracks(true); }},
+      {2, 0, "VICTIM's first sector moved to track 42",
+       [](G g) { g.Copy(42, 16).data = g.Copy(1, 1).data, g.Copy(18, 1).data[35] = 42, g.Copy(18, 1).data[36] = 16; }},
+      {1, 100, "a track the chain crosses absent", [](G g) { g.SetAbsent(2); }},
+      {1, 100, "only copy of a chain sector damaged", [](G g) { g.Copy(2, 5).badDataSum = true; }},
+      {2, 0, "track lengths above the header's maximum", none, [](Bytes& i) { i[10] = 100, i[11] = 0; }},
+      {2, 0, "an unused track past the end of the file", none, [](Bytes& i) { i[12 + 8 * 29 + 3] = 0xFF; }},
+      {2, 0, "a chain track's length runs on into the next tracks", none,
+       [](Bytes& i) { i[TrackAt(i, 2)] = i[TrackAt(i, 2) + 1] = 0xFF; }},
+      {0, 100, "header cut inside the offsets", none, [](Bytes& i) { i.resize(100); }},
+      {0, 100, "entries end before the directory track", none, [](Bytes& i) { i[9] = 34; }},
+      {0, 100, "directory track's offset past the end", none, [](Bytes& i) { i[12 + 8 * 17 + 3] = 0xFF; }},
+      {0, 100, "directory track cut by the end of the file", none, [](Bytes& i) { i.resize(TrackAt(i, 18) + 3000); }},
   };
   for (const auto& c : cases) {
-    G64Disk disk;
-    c.edit(disk.g64);
-    const auto result = RunReader(ReadG64, disk.g64.Build(), "d.g64");
-    EXPECT_EQ(result.status, c.status) << c.what;
-    EXPECT_EQ(result.output, c.victimListed ? disk.both : disk.good) << c.what;
+    G64Builder g64(disk.bytes(), 42);
+    c.edit(g64);
+    Bytes image = g64.Build();
+    c.damage(image);
+    EXPECT_EQ(Outcome(ReadG64, image, "d.g64"), lines[c.reports] + "exit " + std::to_string(c.status)) << c.what;
   }
 }
 
-// Hostile headers and streams: bounded time and memory, then the reports of
-// what could be read, or none and 100.
-TEST(G64Reader, HostileImages) {
-  const auto offset = [](const Bytes& image, int track) {
-    const std::size_t at = 12 + 8 * static_cast<std::size_t>(track - 1);
-    return std::size_t{image[at]} | std::size_t{image[at + 1]} << 8 | std::size_t{image[at + 2]} << 16;
-  };
-  const auto put = [](Bytes& image, std::size_t at, std::size_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-  };
-  const auto fill = [&offset](Bytes& image, int track, std::uint8_t byte) {
-    const std::size_t at = offset(image, track);
-    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(at + 2), image[at] | image[at + 1] << 8, byte);
-  };
-  using Edit = std::function<void(Bytes&)>;
+using Copies = std::vector<GcrCopy>;
+using Sectors = std::map<int, Bytes>;
+constexpr int kTrack = 5;
+
+GcrCopy Good(int sector, std::uint32_t seed) { return {sector, kTrack, Program(0, 254, seed)}; }
+// Another copy of sector 4, put before its own.
+GcrCopy& Extra(Copies& copies) { return *copies.insert(copies.begin() + 4, Good(4, 99)); }
+
+// Each case edits a track of 21 good copies of its sectors in order, and the
+// sectors it must give, then turns it `rotate` bits and from 0 to 7 more
+// (negative: counted back from the end). The stream is one byte longer than
+// a whole number of the decoder's 6-byte steps.
+TEST(GcrDecoder, FirstGoodCopyByItsHeaderBit) {
+  constexpr auto data = static_cast<std::int64_t>(8 * kGcrDataStart);
+  constexpr auto copy = static_cast<std::int64_t>(8 * kGcrCopyBytes);
+  const auto none = [](Copies&, Sectors&) {};
   const struct {
     const char* what;
-    Edit edit;
-    int reports;  // of GOOD and VICTIM, in order
-    int status;
+    std::int64_t rotate;
+    void (*edit)(Copies&, Sectors&);
   } cases[] = {
-      {"track lengths above the header's maximum", [&](Bytes& i) { put(i, 10, 100, 2); }, 2, 0},
-      {"an unused track past the end of the file", [&](Bytes& i) { put(i, 12 + 8 * 29, 0xFFFFFFF0, 4); }, 2, 0},
-      {"header cut inside the offsets", [](Bytes& i) { i.resize(100); }, 0, 100},
-      {"entries end before the directory track", [](Bytes& i) { i[9] = 34; }, 0, 100},
-      {"directory track's offset past the end", [&](Bytes& i) { put(i, 12 + 8 * 17, 0xFFFFFFF0, 4); }, 0, 100},
-      {"directory track cut by the end of the file", [&](Bytes& i) { i.resize(offset(i, 18) + 3000); }, 0, 100},
-      {"length 0", [&](Bytes& i) { put(i, offset(i, 18), 0, 2); }, 0, 100},
-      {"no sync: all 1 bits", [&](Bytes& i) { fill(i, 18, 0xFF); }, 0, 100},
-      {"no sync: all 0 bits", [&](Bytes& i) { fill(i, 18, 0x00); }, 0, 100},
-      {"half a directory block at the end",
-       [&](Bytes& i) { put(i, offset(i, 18), kGcrCopyBytes + kGcrDataStart + 160, 2); }, 0, 100},
-      {"84 entries on the directory track's stream",
-       [&](Bytes& i) {
-         const std::size_t directory = offset(i, 18);
-         for (std::size_t e = 0; e < 84; ++e) {
-           put(i, 12 + 4 * e, directory, 4);
-         }
-       },
-       0, 100},
-      {"a chain track's length runs on into the next tracks", [&](Bytes& i) { put(i, offset(i, 2), 65535, 2); }, 2, 0},
+      {"as written", 0, none},
+      {"sync across the end", -37, none},
+      {"sync ending in the last byte", -45, none},
+      {"header across the end", -40 - 37, none},
+      {"data block across the end", -data - 1283, none},
+      {"header at the end, its data block after the wrap", -data + 40 + 3, none},
+      {"first copy's data checksum bad", 0, [](auto& c, auto&) { Extra(c).badDataSum = true; }},
+      {"first copy's header checksum bad", 0, [](auto& c, auto&) { Extra(c).badHeaderSum = true; }},
+      {"first copy holds an invalid code", 0, [](auto& c, auto&) { Extra(c).zeroAt = 160; }},
+      {"invalid code after the checksum", 0, [](auto& c, auto&) { c[4].zeroAt = 323; }},
+      {"the later of two good copies turned to the front", 8 - 21 * copy,
+       [](auto& c, auto& s) { c.push_back(Good(4, 99)), s[4] = c.back().data; }},
+      {"only copy damaged", 0, [](auto& c, auto& s) { c[8].badDataSum = true, s.erase(8); }},
+      {"header names another track", 0, [](auto& c, auto& s) { c[6].track = kTrack + 1, s.erase(6); }},
+      {"sector number past the track's", 0, [](auto& c, auto& s) { c[7].sector = 200, s[200] = s[7], s.erase(7); }},
   };
   for (const auto& c : cases) {
-    G64Disk disk;
-    Bytes image = disk.g64.Build();
-    c.edit(image);
-    const auto result = RunReader(ReadG64, image, "d.g64");
-    EXPECT_EQ(result.status, c.status) << c.what;
-    EXPECT_EQ(result.output, c.reports == 2 ? disk.both : c.reports == 1 ? disk.good : "") << c.what;
+    for (int shift = 0; shift < 8; ++shift) {
+      Copies copies;
+      Sectors want;
+      for (int s = 0; s < 21; ++s) {
+        copies.push_back(Good(s, static_cast<std::uint32_t>(s + 1))), want[s] = copies.back().data;
+      }
+      c.edit(copies, want);
+      const std::size_t length = std::max(copies.size() * kGcrCopyBytes, G64Builder::NominalLength(kTrack)) + 1;
+      const auto bits = static_cast<std::int64_t>(8 * length);
+      const Bytes stream = GcrTrackStream(copies, length, static_cast<std::size_t>((c.rotate + shift + bits) % bits));
+      const GcrTrack track = DecodeGcrTrack(stream.data(), stream.size(), kTrack);
+      Sectors got;
+      for (int s = 0; s < 256; ++s) {
+        if (const std::uint8_t* at = track.Sector(static_cast<std::uint8_t>(s))) {
+          got[s] = Bytes(at, at + 256);
+        }
+      }
+      EXPECT_EQ(got, want) << c.what << ", turned " << shift << " more";
+      EXPECT_EQ(track.Count(), want.size()) << c.what << ", turned " << shift << " more";
+    }
+  }
+}
+
+// Streams that hold no good sector, however they are read.
+TEST(GcrDecoder, NoSectorFromStreamsWithoutGoodBlocks) {
+  const auto repeat = [](const Bytes& unit, std::size_t times) {
+    Bytes bytes;
+    while (times-- > 0) {
+      bytes.insert(bytes.end(), unit.begin(), unit.end());
+    }
+    return bytes;
+  };
+  const Bytes copy = GcrTrackStream({Good(0, 1)});
+  const Bytes streams[] = {
+      {},                                                                   // empty
+      {0xFF},                                                               // one byte of 1 bits
+      {0x00},                                                               // one byte of 0 bits
+      repeat({0xFF, 0xFF, 0x00}, 21845),                                    // syncs everywhere
+      repeat(Bytes(copy.begin(), copy.begin() + kGcrDataStart - 5), 2000),  // headers and no data blocks
+      Bytes(copy.begin(), copy.begin() + kGcrDataStart + 160),              // half a data block
+  };
+  for (const Bytes& stream : streams) {
+    EXPECT_EQ(DecodeGcrTrack(stream.data(), stream.size(), kTrack).Count(), 0u) << stream.size();
   }
 }
 
