@@ -1,154 +1,100 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
-#include "driver/ordered_jobs.h"
 #include "driver/options.h"
+#include "driver/ordered_jobs.h"
 #include "driver/progress.h"
-#include "driver/run.h"
 #include "driver/run_failure.h"
 #include "readers/readers.h"
 
 namespace zumtal {
 namespace {
 
+using Names = std::vector<std::string>;
+
 TEST(Wildcard, MatchesBytesLiterallyExceptStarAndQuestionMark) {
-  const struct {
-    const char* pattern;
-    const char* name;
-    bool match;
-  } cases[] = {
-      {"*.prg", "game.prg", true},
-      {"*.prg", ".prg", true},
-      {"*.prg", "game.PRG", false},
-      {"*.prg", "game.prg.bak", false},
-      {"a?.t64", "ab.t64", true},
-      {"a?.t64", "a.t64", false},
-      {"*", "", true},
-      {"", "a", false},
-      {"*a*b*c", "xxaybzzc", true},
-      {"*a*b*c", "xxaybzz", false},
-      {"Game (1985)(Maker)[cr].prg", "Game (1985)(Maker)[cr].prg", true},
-      {"[cr].prg", "c.prg", false},
-      {"a\\b*", "a\\bc", true},
-      {"**?*", "x", true},
-      {"*aaaaaaaaaaaaaaaaaaaaaaaab", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+  const auto check = [](const std::string& pattern, const Names& matching, const Names& failing) {
+    for (const auto& name : matching) EXPECT_TRUE(MatchWildcard(pattern, name)) << pattern << " ~ " << name;
+    for (const auto& name : failing) EXPECT_FALSE(MatchWildcard(pattern, name)) << pattern << " ~ " << name;
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.match) << c.pattern << " ~ " << c.name;
-  }
+  check("*.prg", {"game.prg", ".prg"}, {"game.PRG", "game.prg.bak"});
+  check("a?.t64", {"ab.t64"}, {"a.t64"});
+  check("*", {"", "x"}, {});
+  check("", {""}, {"a"});
+  check("*a*b*c", {"xxaybzzc"}, {"xxaybzz"});
+  check("Game (1985)(Maker)[cr].prg", {"Game (1985)(Maker)[cr].prg"}, {"Game (1985)(Maker)c.prg"});
+  check("a\\b*", {"a\\bc"}, {"ab"});
+  check("**?*", {"x"}, {""});
+  check("*" + std::string(24, 'a') + "b", {}, {std::string(50, 'a')});  // in linear time
 }
 
 TEST(Driver, ExtensionKeyIsLastFourBytesUpperCased) {
-  const struct {
-    const char* name;
-    const char* key;
-  } cases[] = {{"game.prg", ".PRG"}, {"Game.Prg", ".PRG"},  {"ab", "AB"},          {"a.b", "A.B"},
-               {"x.d64 ", "D64 "},   {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(ExtensionKey(c.name), c.key);
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"game.prg", ".PRG"}, {"Game.Prg", ".PRG"},  {"ab", "AB"},          {"a.b", "A.B"},
+      {"x.d64 ", "D64 "},   {"\xE9t.t64", ".T64"}, {"readme.txt", ".TXT"}};
+  for (const auto& [name, key] : cases) EXPECT_EQ(ExtensionKey(name), key) << name;
 }
 
 TEST(Driver, SplitCommandLine) {
-  using Args = std::vector<std::string>;
-  const struct {
-    const char* line;
-    Args args;
-  } cases[] = {
-      {"zumtal", {"zumtal"}},
+  const std::pair<const char*, Names> cases[] = {
       {"\"C:\\Program Files\\zumtal.exe\" -l *.d64", {"C:\\Program Files\\zumtal.exe", "-l", "*.d64"}},
-      {"z  a\tb\x01"
-       "c\x7F",
-       {"z", "a", "b", "c"}},
-      {"z \"Game (1985).prg\" 'it''s.t64'", {"z", "Game (1985).prg", "its.t64"}},
-      {"z 'say \"hi\"' \"it's\"", {"z", "say \"hi\"", "it's"}},
-      {"z \"\" '' a\"\"b", {"z", "ab"}},
-      {"z \" \" \"open", {"z", " ", "open"}},
+      {"z 'it''s.t64' 'say \"hi\"' \"it's\"", {"z", "its.t64", "say \"hi\"", "it's"}},
+      {"z  a\tb\001c\x7F \"\" '' a\"\"b \" \" \"open", {"z", "a", "b", "c", "ab", " ", "open"}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
-  }
+  for (const auto& [line, args] : cases) EXPECT_EQ(SplitCommandLine(line), args) << line;
 }
 
 TEST(Options, LeadingOptionsThenPatterns) {
-  using Args = std::vector<std::string>;
-  const struct {
-    Args args;
-    const char* set;  // l, r, k, h(elp), v(ersion), j(son), d(uplicates), D(at), then =jobs
-    Args patterns;
-    const char* error;
-  } cases[] = {
-      {{"-l", "-r", "-k", "a"}, "lrk", {"a"}, ""},
-      {{"--recursive", "--keep-going", "--", "--x", "-l"}, "rk", {"--x", "-l"}, ""},
-      {{"-l", "-l"}, "l", {"-l"}, ""},  // a repeated option is a pattern
-      {{"-r", "--recursive", "-k"}, "r", {"--recursive", "-k"}, ""},
-      {{"-lr", "-r"}, "", {"-lr", "-r"}, ""},          // no bundling
-      {{"-x.d64", "--x"}, "", {"-x.d64", "--x"}, ""},  // single dash: a pattern, and so is all after
-      {{"-L", "-l"}, "", {"-L", "-l"}, ""},
-      {{"--help", "--version", "a"}, "hv", {"a"}, ""},
-      {{"-k", "--x", "a"}, "", {}, "zumtal: unknown option --x (see zumtal --help)"},
-      {{"--recursive=1"}, "", {}, "zumtal: unknown option --recursive=1 (see zumtal --help)"},
-      {{"-j4", "a"}, "=4", {"a"}, ""},
-      {{"-j", "4", "-j", "5"}, "=4", {"-j", "5"}, ""},
-      {{"--jobs=6", "-r"}, "r=6", {}, ""},
-      {{"--jobs", "7"}, "=7", {}, ""},
-      {{"--jobs"}, "", {}, "zumtal: option --jobs needs a value (see zumtal --help)"},
-      {{"-jx"}, "", {}, "zumtal: option -jx does not take the value x (see zumtal --help)"},
-      {{"-j0"}, "", {}, "zumtal: option -j0 does not take the value 0 (see zumtal --help)"},
-      {{"-j", "257"}, "", {}, "zumtal: option -j does not take the value 257 (see zumtal --help)"},
-      {{"--jobs=256", "--json", "--duplicates"}, "jd=256", {}, ""},
-      {{"--dat", "-k"}, "kD", {}, ""},
-      {{"--json", "-l"}, "", {}, "zumtal: --json and -l exclude each other (see zumtal --help)"},
-      {{"--dat", "--duplicates"}, "", {}, "zumtal: --dat and --duplicates exclude each other (see zumtal --help)"},
-      {{"-l", "--duplicates"}, "", {}, "zumtal: --duplicates and -l exclude each other (see zumtal --help)"},
-      {{"--", "--"}, "", {"--"}, ""},
+  // The arguments; then the letters of l, r, k, h(elp), v(ersion), j(son),
+  // d(uplicates), D(at) given, =jobs, and after '|' the patterns; or the
+  // usage error.
+  const std::pair<const char*, const char*> cases[] = {
+      {"-l -r -k -- -- a", "lrk| -- a"},
+      {"--recursive --keep-going -- --x -l", "rk| --x -l"},
+      {"--jobs=6 -r --recursive -k", "r=6| --recursive -k"},  // a repeated option is a pattern
+      {"-lr --x", "| -lr --x"},  // no bundling: an unknown single-dash option is a pattern, and so is all after
+      {"--help --jobs 7 --version a", "hv=7| a"},
+      {"-j 10 -j5", "=10| -j5"},
+      {"--dat -j4 -k", "kD=4|"},
+      {"--jobs=256 --json --duplicates", "jd=256|"},
+      {"-k --x a", "zumtal: unknown option --x (see zumtal --help)"},
+      {"--recursive=1", "zumtal: unknown option --recursive=1 (see zumtal --help)"},
+      {"--jobs", "zumtal: option --jobs needs a value (see zumtal --help)"},
+      {"-jx", "zumtal: option -jx does not take the value x (see zumtal --help)"},
+      {"-j0", "zumtal: option -j0 does not take the value 0 (see zumtal --help)"},
+      {"-j 257", "zumtal: option -j does not take the value 257 (see zumtal --help)"},
+      {"--json -l", "zumtal: --json and -l exclude each other (see zumtal --help)"},
+      {"--dat --duplicates", "zumtal: --dat and --duplicates exclude each other (see zumtal --help)"},
   };
-  for (const auto& c : cases) {
-    const ParsedCommandLine parsed = ParseCommandLine(c.args);
+  for (const auto& [args, want] : cases) {
+    const ParsedCommandLine parsed = ParseCommandLine(SplitCommandLine(args));
     const Options& o = parsed.options;
+    const bool flags[] = {o.longMode, o.recursive, o.keepGoing, o.help, o.version, o.json, o.duplicates, o.dat};
     std::string set;
-    for (const auto& [flag, letter] :
-         {std::pair{o.longMode, 'l'}, {o.recursive, 'r'}, {o.keepGoing, 'k'}, {o.help, 'h'}, {o.version, 'v'},
-          {o.json, 'j'}, {o.duplicates, 'd'}, {o.dat, 'D'}}) {
-      set += flag ? std::string(1, letter) : "";
-    }
-    set += o.jobs == 0 ? "" : "=" + std::to_string(o.jobs);
-    EXPECT_EQ(parsed.error, c.error) << c.args.front();
-    if (parsed.error.empty()) {
-      EXPECT_EQ(set, c.set) << c.args.front();
-      EXPECT_EQ(o.patterns, c.patterns) << c.args.front();
-    }
+    for (std::size_t i = 0; i < std::size(flags); ++i) set += flags[i] ? std::string(1, "lrkhvjdD"[i]) : "";
+    set += (o.jobs == 0 ? "" : "=" + std::to_string(o.jobs)) + "|";
+    for (const auto& pattern : o.patterns) set += " " + pattern;
+    EXPECT_EQ(parsed.error.empty() ? set : parsed.error, want) << args;
   }
 }
 
 TEST(Driver, ProgressLineIsRedrawnSparinglyAndCleared) {
   ErrorOutput err;
-  {
-    Progress hidden(err, false);
-    hidden.Done("a.d64", 1, 1, 0);
-  }
-  EXPECT_EQ(err.Text(), "");
+  Progress(err, false).Done("a.d64", 1, 1, 0);  // hidden: writes nothing
   {
     Progress progress(err, true);
     progress.Done(std::string(100, 'n') + "\x07.d64", 2, 5, 3 << 20);
     progress.Done("too soon.d64", 1, 1, 0);  // within a tenth of a second: not drawn
   }
-  const std::string drawn = "\r2 files, 5 programs, 3 MB: ..." + std::string(44, 'n') + "?.d64";
-  ASSERT_EQ(drawn.size(), 80u);  // the carriage return and 79 columns
-  EXPECT_EQ(err.Text(), drawn + "\r" + std::string(79, ' ') + "\r");
+  // The carriage return and 79 columns; then as many blanks.
+  EXPECT_EQ(err.Text(),
+            "\r2 files, 5 programs, 3 MB: ..." + std::string(44, 'n') + "?.d64\r" + std::string(79, ' ') + "\r");
 }
 
 TEST(Driver, FailureLinesShape) {
-  const RunFailure failure(100, {0x4E3B, 0xABCDEF, 0x12});
-  const auto lines = FailureLines(failure, 2);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "Runtime error 100 at 0x00004E3B");
-  EXPECT_EQ(lines[1], "  0x00004E3B");
-  EXPECT_EQ(lines[2], "  0x00ABCDEF");
-  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(FailureLines(RunFailure(100, {0x4E3B, 0xABCDEF, 0x12}), 2),
+            Names({"Runtime error 100 at 0x00004E3B", "  0x00004E3B", "  0x00ABCDEF", ""}));
 }
 
 TEST(Driver, OrderedJobsGiveResultsInOrder) {
@@ -158,28 +104,19 @@ TEST(Driver, OrderedJobsGiveResultsInOrder) {
       std::this_thread::sleep_for(std::chrono::microseconds((100 - job % 100) * 10));
       return job * 3;
     });
-    std::vector<int> results;
+    int next = 0;
     for (int job = 0; job < 300; ++job) {
-      while (jobs.Full()) {
-        results.push_back(jobs.PopOldest());
-      }
+      while (jobs.Full()) ASSERT_EQ(jobs.PopOldest(), 3 * next++) << threads;
       jobs.Push(job);
     }
-    while (!jobs.Empty()) {
-      results.push_back(jobs.PopOldest());
-    }
-    ASSERT_EQ(results.size(), 300u);
-    for (int i = 0; i < 300; ++i) {
-      ASSERT_EQ(results[static_cast<std::size_t>(i)], 3 * i) << threads;
-    }
+    while (!jobs.Empty()) ASSERT_EQ(jobs.PopOldest(), 3 * next++) << threads;
+    // Every worker has gone idle: the next job still wakes one.
+    jobs.Push(next);
+    ASSERT_EQ(jobs.PopOldest(), 900) << threads;
+    // Given up, as after a failure: the workers stop and the queue goes away
+    // with jobs still in it.
+    while (!jobs.Full()) jobs.Push(0);
   }
-  // Given up half way, as after a failure: the workers stop and the queue
-  // goes away with jobs still in it.
-  OrderedJobs<int, int> abandoned(2, 64, [](int& job) { return job; });
-  for (int job = 0; job < 64; ++job) {
-    abandoned.Push(job);
-  }
-  EXPECT_EQ(abandoned.PopOldest(), 0);
 }
 
 }  // namespace

@@ -80,18 +80,6 @@ std::string Kept(std::string text) {
          std::to_string(std::count(text.begin(), text.end(), '\n')) + " lines, CRC-32 " + std::to_string(crc) + "]\n";
 }
 
-// xmllint's verdict on a DAT, against the datafile DTD: empty when it passes.
-std::string DatProblems(const std::string& document) {
-  const TempDir dir;
-  dir.Write("out.xml", ToBytes(document));
-  const std::string file = (dir.path() / "out.xml").string();
-  const std::string command =
-      "xmllint --noout --nonet --dtdvalid " ZUMTAL_TEST_DATA "/datafile.dtd '" + file + "' >'" + file + ".log' 2>&1";
-  const int status = std::system(command.c_str());
-  std::ifstream log(file + ".log");
-  return status == 0 ? "" : std::string(std::istreambuf_iterator<char>(log), {}) + "(xmllint failed)";
-}
-
 // What every run must show, whatever its golden bytes: it ends in time and
 // in bounded memory; a failure trace starts at the failing place; JSON Lines
 // are compact objects in valid UTF-8 with `file_hex` beside a name that is
@@ -124,7 +112,10 @@ void CheckProperties(const Args& args, const RunResult& result) {
     }
   }
   if (has("--dat") && std::system("xmllint --version >/dev/null 2>&1") == 0) {
-    EXPECT_EQ(DatProblems(out), "") << out;
+    const TempDir dir;  // xmllint names what it finds on standard error
+    dir.Write("out.xml", ToBytes(out));
+    const std::string xml = "xmllint --noout --nonet --dtdvalid " ZUMTAL_TEST_DATA "/datafile.dtd ";
+    EXPECT_EQ(std::system((xml + (dir.path() / "out.xml").string()).c_str()), 0);
   }
 }
 

@@ -35,8 +35,6 @@ class TempDir {
     path_ = mkdtemp(pattern.data());
   }
   ~TempDir() { std::filesystem::remove_all(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
   void Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {

@@ -1,0 +1,178 @@
+// Files catalogued in memory as the run catalogues what it finds: the hashes
+// that every container gives its programs, what archive members become, and
+// what damage and skipped members write, with and without keep-going.
+#include "driver/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "g64_builder.h"
+#include "readers/archives.h"
+#include "report/program_digests.h"
+#include "support/harness.h"
+
+namespace zumtal {
+namespace {
+
+using namespace testing;
+
+// A file found on the disk; the status that keep-going returns is thrown.
+template <bool kKeepGoing>
+void Catalogue(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+  const int status = CatalogueInput(in, names.pcFileName, names.pcFileName, 0, CatalogueContext{reports, kKeepGoing});
+  if (status != 0) throw RunFailure(status, {});
+}
+
+// Published check values: the MD5 (RFC 1321) and SHA-1 (FIPS 180) of no
+// bytes, and the CRC-32 check value of "123456789".
+TEST(ProgramHash, StandardTestVectors) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "00000000 d41d8cd98f00b204e9800998ecf8427e da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+      {"123456789", "cbf43926 25f9e794323b453885f5181f1b624d0b f7c3bc1d808e04732adf679965ccc34ca7ae3441"},
+  };
+  // One hasher for all, each input fed in two runs split at its middle.
+  ProgramHash hash;
+  for (const auto& [input, hashes] : cases) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(input.data());
+    hash.Take(bytes, input.size() / 2);
+    hash.Take(bytes + input.size() / 2, input.size() - input.size() / 2);
+    const ProgramHashes h = hash.Finish();
+    EXPECT_EQ(LowerHex(h.crc32) + " " + LowerHex(h.md5) + " " + LowerHex(h.sha1), hashes) << input.substr(0, 20);
+  }
+}
+
+// The program "IT" in every kind of container, after another program where
+// the container holds more than one.
+std::map<std::string, Bytes> Containers(const Bytes& prg) {
+  DiskBuilder d64, d71(kD71Format), d81(kD81Format);
+  T64Builder tape("TAPE", 2);
+  LynxBuilder lynx;
+  ZipBuilder zip;
+  for (const auto& [name, bytes] : {std::pair{"OTHER", Program(4096, 77, 9)}, {"IT", prg}}) {
+    for (DiskBuilder* disk : {&d64, &d71, &d81}) disk->AddProgram(name, bytes);
+    tape.AddProgram(name, bytes);
+    lynx.Add(name, 'P', bytes);
+    zip.Add("in/" + std::string(name) + ".prg", bytes);
+  }
+  return {{"x.prg", prg},          {"x.p00", P00File("IT", prg)},
+          {"x.prg.gz", Gzip(prg)}, {"x.t64", tape.bytes()},
+          {"x.lnx", lynx.Build()}, {"x.zip", zip.Build()},
+          {"x.d64", d64.bytes()},  {"x.d71", d71.bytes()},
+          {"x.d81", d81.bytes()},  {"x.g64", G64Builder(d64.bytes()).Build()}};
+}
+
+// A program gets the hashes of its .prg file in every container.
+TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
+  for (const std::size_t size : {0u, 1u, 252u, 253u, 5000u, 40000u}) {
+    const Bytes prg = Program(0x0801, size, static_cast<std::uint32_t>(size));
+    ProgramHash whole;
+    whole.Take(prg.data(), prg.size());
+    const ProgramHashes h = whole.Finish();
+    const std::string hashes =
+        "\"crc32\":\"" + LowerHex(h.crc32) + "\",\"md5\":\"" + LowerHex(h.md5) + "\",\"sha1\":\"" + LowerHex(h.sha1);
+    for (const auto& [name, bytes] : Containers(prg)) {
+      const std::string output = RunReader(Catalogue<false>, bytes, name, Layout::kJson).output;
+      // In the last report, that of "IT".
+      EXPECT_NE(output.find(hashes, output.rfind("{\"file\"")), std::string::npos) << name << " " << size;
+    }
+  }
+}
+
+Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
+
+// The key line and report of a PRG file of this name, in or out of archives.
+std::string Prg(const std::string& pc, const std::string& data) {
+  return ".PRG\r\n" + RunReader(ReadPrg, PrgFile(data), pc, Layout::kCsv, BareName(GzipInnerName(pc))).output;
+}
+
+std::string Error(const std::string& text) { return "!Error: " + text + "\r\n"; }
+
+Bytes Joined(Bytes first, const Bytes& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+TEST(Archives, MembersAreCataloguedLikeFiles) {
+  DiskBuilder disk;
+  disk.AddProgram("INSIDE", Program(0x0801, 2000, 3));
+  ZipBuilder inner;
+  inner.Add("deeper/hello.prg", PrgFile("in"));
+  ZipBuilder sound;
+  sound.Add("disks/in.d64", disk.bytes());
+  sound.Add("readme.txt", ToBytes("passed over"));
+  sound.Add("demos/HELLO.PRG", PrgFile("hi"), 0);
+  sound.Add("locked.prg", PrgFile("x")).flags = 1;
+  sound.Add("shrunk.prg", PrgFile("x")).method = 1;
+  sound.Add("big.d64", {}).size = kMaxMemberSize + 1;
+  sound.Add("inner.zip", inner.Build());
+  sound.Add("inner.zip.gz", Gzip(inner.Build()), 0);
+  const std::string soundOutput = ".D64\r\n" + RunReader(ReadD64, disk.bytes(), "a.zip/disks/in.d64").output +
+                                  Prg("a.zip/demos/HELLO.PRG", "hi") + Error("a.zip/locked.prg: encrypted, skipped") +
+                                  Error("a.zip/shrunk.prg: compression method 1 not read, skipped") +
+                                  Error("a.zip/big.d64: larger than 64 MiB, skipped") +
+                                  Prg("a.zip/inner.zip/deeper/hello.prg", "in") +
+                                  Prg("a.zip/inner.zip.gz/deeper/hello.prg", "in");
+  Bytes noEnd = sound.Build();
+  noEnd.resize(noEnd.size() - 2);
+
+  ZipBuilder damaged;
+  damaged.Add("one.prg", PrgFile("1"));
+  damaged.Add("crc.prg", PrgFile("2")).crc ^= 0x80;
+  damaged.Add("short.prg", PrgFile("3"), 0).size = 9;
+  damaged.Add("bomb.prg", Bytes(100000)).size = 1000;
+  damaged.Add("junk.prg", PrgFile("4")).stored = ToBytes("\xFF\xFF\xFF");
+  damaged.Add("cut.d64", ToBytes("not a whole disk"), 0);
+  damaged.Add("two.prg", PrgFile("5"), 0);
+
+  const Bytes game = PrgFile("game");
+  // Two members, then padding that begins none: it is ignored.
+  const Bytes twoMembers =
+      Joined(Joined(Gzip(Bytes(game.begin(), game.begin() + 3)), Gzip(Bytes(game.begin() + 3, game.end()))), Bytes(8));
+  Bytes badCrc = Gzip(game);
+  badCrc[badCrc.size() - 5] ^= 1;
+
+  // The file's name and bytes, whether the run keeps going, its output and status.
+  const std::tuple<std::string, Bytes, bool, std::string, int> cases[] = {
+      {"a.zip", sound.Build(), false, soundOutput, 0},
+      {"a.zip", sound.Build(true), false, soundOutput, 0},
+      {"e.zip", ZipBuilder().Build(), false, "", 0},
+      {"d.zip", damaged.Build(), true,
+       Prg("d.zip/one.prg", "1") + Error("d.zip/crc.prg: CRC-32 does not match") +
+           Error("d.zip/short.prg: length does not match") + Error("d.zip/bomb.prg: more data than declared") +
+           Error("d.zip/junk.prg: data does not inflate") + ".D64\r\n" +
+           Error("d.zip/cut.d64: data beyond the end of the file") + Prg("d.zip/two.prg", "5"),
+       100},
+      {"d.zip", damaged.Build(), false, Prg("d.zip/one.prg", "1"), 100},
+      {"n.zip", noEnd, true, Error("n.zip: no end of central directory record"), 100},
+      {"game.prg.gz", twoMembers, false, Prg("game.prg.gz", "game"), 0},
+      {"GAME.PRG.GZ", Gzip(game), false, Prg("GAME.PRG.GZ", "game"), 0},
+      {"disk.d6z", Gzip(disk.bytes()), false, ".D64\r\n" + RunReader(ReadD64, disk.bytes(), "disk.d6z").output, 0},
+      {"crc.prg.gz", badCrc, true, Error("crc.prg.gz: CRC-32 does not match"), 100},
+      // The start of a second member, and no more of it.
+      {"cut.prg.gz", Joined(Gzip(game), {0x1F, 0x8B}), true, Error("cut.prg.gz: compressed data cut short"), 100},
+      {"notes.txt.gz", ToBytes("not even gzip"), false, ".TXT\r\n" + Error("notes.txt.gz is not C64 file."), 0},
+      {"plain.prg.gz", PrgFile("x"), true, Error("plain.prg.gz: not in gzip format"), 100},
+  };
+  for (const auto& [name, bytes, keepGoing, output, status] : cases) {
+    const ReaderResult result = RunReader(keepGoing ? Catalogue<true> : Catalogue<false>, bytes, name);
+    EXPECT_EQ(result.output, output) << name;
+    EXPECT_EQ(result.status, status) << name;
+  }
+}
+
+TEST(Archives, NamesOfArchivesAndWhatTheyHold) {
+  using enum ArchiveKind;
+  const std::tuple<const char*, ArchiveKind, const char*> cases[] = {
+      {"games.ZIP", kZip, "games.ZIP"},   {"x.d64.gz", kGzip, "x.d64"}, {"x.D6Z", kGzip, "x.D64"},
+      {"x.d7z", kGzip, "x.d71"},          {"x.g6z", kGzip, "x.g64"},    {"x.d8z", kGzip, "x.d81"},
+      {"a.t64.gz.gz", kGzip, "a.t64.gz"}, {"x.7z", kNone, "x.7z"},      {"gz", kNone, "gz"}};
+  for (const auto& [name, kind, inner] : cases) {
+    EXPECT_EQ(FindArchive(name), kind) << name;
+    EXPECT_EQ(GzipInnerName(name), inner) << name;
+  }
+}
+
+}  // namespace
+}  // namespace zumtal

@@ -1,0 +1,186 @@
+// The outputs that stand instead of the reports: the --dat document and
+// the --duplicates lists; and the JSON strings of every JSON output.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "report/dat_writer.h"
+#include "report/duplicates.h"
+#include "report/text_encoding.h"
+#include "support/harness.h"
+
+namespace zumtal {
+namespace {
+
+ProgramDigests Digests(std::uint8_t seed) { return {0xABCD0000u | seed, {seed}, {seed}}; }
+
+void Add(DatWriter& dat, std::string_view file, std::string_view entry, std::uint64_t size, std::uint8_t seed) {
+  dat.AddRom({std::string(file), "IMAGE", std::string(entry), 2049, size, 0, "", ""}, Digests(seed));
+}
+
+std::string Rom(std::string_view name, std::uint64_t size, std::uint8_t seed) {
+  const ProgramDigests d = Digests(seed);
+  return "\t\t<rom name=\"" + std::string(name) + "\" size=\"" + std::to_string(size) + "\" crc=\"" +
+         LowerHex(d.crc32) + "\" md5=\"" + LowerHex(d.md5) + "\" sha1=\"" + LowerHex(d.sha1) + "\"/>\r\n";
+}
+
+std::string Game(const std::string& name, const std::string& roms) {
+  return "\t<game name=\"" + name + "\">\r\n\t\t<description>" + name + "</description>\r\n" + roms + "\t</game>\r\n";
+}
+
+const std::string kHeader =
+    "<?xml version=\"1.0\"?>\r\n<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management Datafile//EN\" "
+    "\"http://www.logiqx.com/Dats/datafile.dtd\">\r\n<datafile>\r\n\t<header>\r\n\t\t<name>zumtal</name>\r\n"
+    "\t\t<description>Commodore 64 programs catalogued by zumtal</description>\r\n\t\t<version>1.2.3</version>\r\n"
+    "\t\t<author>zumtal</author>\r\n\t</header>\r\n";
+
+TEST(DatWriter, DocumentsAreWellFormedAndValid) {
+  Output gamesOut, failedOut, emptyOut;
+  DatWriter games(gamesOut, "1.2.3"), failed(failedOut, "1.2.3"), empty(emptyOut, "1.2.3");
+  games.Comment("!Error: readme.txt is not C64 file.");
+  Add(games, "games.d64", "INVADERS        ", 5000, 1);
+  Add(games, "games.d64", "invaders", 10, 2);
+  Add(games, "games.d64", "INVADERS\xA0\xA0", 10, 3);
+  Add(games, "games.d64", "  ", 0, 4);
+  games.Comment("!Error: games.d64: a--b---");
+  Add(games, "games.d64", "A/B:C*D?E\"F<G>H|I\\J\x01", 1, 5);
+  games.EndContainer();
+  Add(games, "games.d64", "", 0, 6);  // the same name again, for the next container: a game of its own
+  games.EndContainer();
+  games.EndContainer();
+  Add(games, "R&D <\"1\">\xC3\xA9\xFF\x02.prg", "R&D <\"1\">\xC3\xA9\xFF\x02", 3, 7);
+  Add(games, "GAMES.D64", "\xC3\xA0", 3, 8);  // another name: a new game, without EndContainer
+  games.Finish();
+  EXPECT_EQ(gamesOut.Text(), kHeader + "\t<!-- !Error: readme.txt is not C64 file. -->\r\n" +
+                                 Game("games.d64", Rom("INVADERS.prg", 5002, 1) + Rom("invaders (2).prg", 12, 2) +
+                                                       Rom("INVADERS (3).prg", 12, 3) + Rom("noname.prg", 2, 4) +
+                                                       "\t\t<!-- !Error: games.d64: a- -b- - - -->\r\n" +
+                                                       Rom("A_B_C_D_E_F_G_H_I_J_.prg", 3, 5)) +
+                                 Game("games.d64 (2)", Rom("noname.prg", 2, 6)) +
+                                 Game("R&amp;D &lt;&quot;1&quot;&gt;\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.prg",
+                                      Rom("R&amp;D __1__\xC3\xA9\xEF\xBF\xBD_.prg", 5, 7)) +
+                                 Game("GAMES.D64 (3)", Rom("\xC3\xA0.prg", 5, 8)) + "</datafile>\r\n");
+  // A run-ending failure inside a game.
+  Add(failed, "cut.d64", "A", 1, 1);
+  failed.Fail(std::vector<std::string>{"Runtime error 100", "  0x1234", ""});  // empty lines left out
+  failed.Finish();
+  EXPECT_EQ(failedOut.Text(), kHeader + Game("cut.d64", Rom("A.prg", 3, 1)) +
+                                  "\t<!-- Runtime error 100\r\n\t  0x1234 -->\r\n</datafile>\r\n");
+  empty.Finish();
+  EXPECT_EQ(emptyOut.Text(), kHeader + "</datafile>\r\n");
+  // Nor is there one under Windows (Wine), where the command fails.
+  if (std::system("xmllint --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "xmllint (Debian libxml2-utils) is not installed: documents not checked";
+  }
+  // Valid against the datafile DTD; the empty document, which has no game as
+  // the DTD asks, well-formed. (Quiet: xmllint warns that it may not fetch
+  // the DTD that a document names.)
+  for (const Output* out : {&gamesOut, &failedOut, &emptyOut}) {
+    const std::string path = ::testing::TempDir() + "zumtal-dat-test.xml";
+    std::ofstream(path, std::ios::binary) << out->Text();
+    const std::string dtd = out == &emptyOut ? "" : "--dtdvalid " ZUMTAL_TEST_DATA "/datafile.dtd 2>/dev/null ";
+    EXPECT_EQ(std::system(("xmllint --noout --nonet " + dtd + path).c_str()), 0) << out->Text();
+    std::remove(path.c_str());
+  }
+}
+
+TEST(DatWriter, RomStems) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"   \xA0\xA0", "noname"},
+      {std::string_view("  G\0\t\n\r\x1F", 8), "  G_____"},
+      {"G\240E\xC3\xA0", "G\357\277\275E\xC3\xA0"},  // a lone $A0 inside; a last byte $A0 but no blank
+      {"\xFF\xEF\xBF\xBE\xC4\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD\xC4\xAF"},  // U+012F is no '/'
+  };
+  for (const auto& [entry, stem] : cases) EXPECT_EQ(RomStem(entry), stem) << entry;
+}
+
+// One program on a disk, in a tape inside a zip, twice on another disk;
+// a second on the disk and as a PRG file; a third with the second's load
+// address and size but not its bytes; a fourth twice, once under names that
+// are not UTF-8 and need escapes in JSON.
+const std::pair<EntryReport, std::uint8_t> kCollection[] = {
+    {{"games.d64", "GAMES DISK      ", "INVADERS        ", 2049, 5000, 0, "", ""}, 0xA0},
+    {{"games.d64", "GAMES DISK      ", "LOADER          ", 2049, 40, 0, "", ""}, 0x0B},
+    {{"tapes/a.zip/a.t64", "TAPE ONE", "INVADERS", 2049, 5000, 0, "", ""}, 0xA0},
+    {{"tapes/a.zip/a.t64", "TAPE ONE", "NOT LOADER", 2049, 40, 0, "", ""}, 0x01},
+    {{"more.d64", "MORE", "INV", 2049, 5000, 0, "", ""}, 0xA0},
+    {{"more.d64", "MORE", "INV COPY", 2049, 5000, 0, "", ""}, 0xA0},
+    {{"ldr.prg", "ldr.prg", "ldr", 2049, 40, 0, "", ""}, 0x0B},
+    {{"big.prg", "big.prg", "big", 2049, 70000, 0, "", ""}, 0xC0},
+    {{"odd\"\\\x01\xFF\xC3\xA9.prg", "i\tj", "k", 2049, 70000, 0, "", ""}, 0xC0},
+};
+
+// The text lines of a group of copies: names byte for byte between quotes.
+std::string Lines(std::initializer_list<std::size_t> copies) {
+  std::string lines;
+  for (const std::size_t i : copies) {
+    const auto& [r, hash] = kCollection[i];
+    lines += LowerHex(Digests(hash).sha1) + ",\"" + r.pcFileName + "\",\"" + r.imageName + "\",\"" + r.entryName +
+             "\"," + std::to_string(r.loadAddress) + "," + std::to_string(r.size) + "\r\n";
+  }
+  return lines + "\r\n";
+}
+
+// The JSON line of a group of copies; `escaped`, when given, is the object
+// of one more copy whose names need escapes.
+std::string Group(std::initializer_list<std::size_t> copies, const std::string& escaped = "") {
+  const auto& [first, hash] = kCollection[*copies.begin()];
+  std::string line = "{\"sha1\":\"" + LowerHex(Digests(hash).sha1) +
+                     "\",\"load_address\":" + std::to_string(first.loadAddress) +
+                     ",\"size\":" + std::to_string(first.size) + ",\"copies\":[";
+  for (const std::size_t i : copies) {
+    const EntryReport& r = kCollection[i].first;
+    line += "{\"file\":\"" + r.pcFileName + "\",\"image_name\":\"" + r.imageName + "\",\"entry_name\":\"" +
+            r.entryName + "\"},";
+  }
+  return (escaped.empty() ? line.substr(0, line.size() - 1) : line + escaped) + "]}\n";
+}
+
+// What --duplicates writes, then what --duplicates --json writes.
+std::string Written(const DuplicateFinder& finder) {
+  Output text, json;
+  finder.WriteText(text);
+  finder.WriteJson(json);
+  return text.Text() + json.Text();
+}
+
+TEST(Duplicates, GroupsInTheOrderOfTheirFirstCopies) {
+  EXPECT_EQ(Written(DuplicateFinder()),
+            "0 programs, 0 distinct, 0 groups of copies, 0 bytes in extra copies\r\n"
+            "{\"programs\":0,\"distinct\":0,\"groups\":0,\"extra_bytes\":0}\n");
+  DuplicateFinder finder;
+  for (const auto& [report, hash] : kCollection) finder.Add(report, Digests(hash));
+  const std::string odd =
+      "{\"file\":\"odd\\\"\\\\\\u0001\xEF\xBF\xBD\xC3\xA9.prg\",\"image_name\":\"i\\tj\",\"entry_name\":\"k\"}";
+  EXPECT_EQ(Written(finder), Lines({0, 2, 4, 5}) + Lines({1, 6}) + Lines({7, 8}) +
+                                 "9 programs, 4 distinct, 3 groups of copies, 85050 bytes in extra copies\r\n" +
+                                 Group({0, 2, 4, 5}) + Group({1, 6}) + Group({7}, odd) +
+                                 "{\"programs\":9,\"distinct\":4,\"groups\":3,\"extra_bytes\":85050}\n");
+}
+
+// The one JSON string encoder. '#' stands for U+FFFD, which takes the place
+// of each byte outside a well-formed UTF-8 sequence.
+TEST(JsonText, Utf8RuleAndEscapes) {
+  const std::pair<std::string_view, std::string> cases[] = {
+      {"plain ~ \"\\/", "\"plain ~ \\\"\\\\/\""},
+      {std::string_view("\0\x01\b\f\n\r\t\x1F\x7F", 9), "\"\\u0000\\u0001\\b\\f\\n\\r\\t\\u001f\x7F\""},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF",
+       "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\""},
+      {"a\xE9z \xC0\xAF", "\"a#z ##\""},                  // a lone lead byte; overlong
+      {"\xED\xA0\x80 \xF4\x90\x80\x80", "\"### ####\""},  // surrogate; past U+10FFFF
+      {"\xE2\x82\xC3\xA9\xE2\x82", "\"##\xC3\xA9##\""},   // cut short, before a character and at the end
+      {"\x80\xA0\xF5\xFF", "\"####\""},                   // lone continuations, PETSCII
+  };
+  for (const auto& [bytes, expected] : cases) {
+    std::string want = expected;
+    for (std::size_t at; (at = want.find('#')) != std::string::npos;) want.replace(at, 1, "\xEF\xBF\xBD");
+    std::string json;
+    AppendJsonString(json, bytes);
+    EXPECT_EQ(json, want) << ToHex(bytes);
+    EXPECT_EQ(IsValidUtf8(bytes), expected.find('#') == std::string::npos) << ToHex(bytes);
+  }
+}
+
+}  // namespace
+}  // namespace zumtal
