@@ -184,6 +184,9 @@ class G64Builder {
     Rotate(track, bits - middle);
   }
   void SetAbsent(int track) { tracks_[static_cast<std::size_t>(track)].absent = true; }
+  // The entry of `track` (its length word) starts at byte `offset` of the
+  // file or, if the tracks before it end later, right after them.
+  void SetOffset(int track, std::size_t offset) { tracks_[static_cast<std::size_t>(track)].offset = offset; }
   // Half-track entries that hold a copy of the track before them with every
   // data byte inverted: a reader must ignore them.
   void SetHalfTracks(bool present) { halfTracks_ = present; }
@@ -225,6 +228,9 @@ class G64Builder {
         continue;
       }
       const int track = static_cast<int>(e / 2 + 1);
+      if (e % 2 == 0) {
+        image.resize(std::max(image.size(), tracks_[static_cast<std::size_t>(track)].offset), 0);
+      }
       Put32(image, 12 + 4 * e, image.size());
       Put32(image, 12 + 4 * 84 + 4 * e, track <= 17 ? 3 : track <= 24 ? 2 : track <= 30 ? 1 : 0);
       image.push_back(static_cast<std::uint8_t>(entries[e].size()));
@@ -247,6 +253,7 @@ class G64Builder {
     std::vector<GcrCopy> copies;
     std::size_t rotate = 0;
     bool absent = false;
+    std::size_t offset = 0;
   };
 
   static void Put32(Bytes& image, std::size_t at, std::size_t value) {

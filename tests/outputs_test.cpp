@@ -29,11 +29,8 @@ std::string Game(const std::string& name, const std::string& roms) {
   return "\t<game name=\"" + name + "\">\r\n\t\t<description>" + name + "</description>\r\n" + roms + "\t</game>\r\n";
 }
 
-const std::string kHeader =
-    "<?xml version=\"1.0\"?>\r\n<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management Datafile//EN\" "
-    "\"http://www.logiqx.com/Dats/datafile.dtd\">\r\n<datafile>\r\n\t<header>\r\n\t\t<name>zumtal</name>\r\n"
-    "\t\t<description>Commodore 64 programs catalogued by zumtal</description>\r\n\t\t<version>1.2.3</version>\r\n"
-    "\t\t<author>zumtal</author>\r\n\t</header>\r\n";
+// A document after its header (the end-to-end golden files hold the header's bytes).
+std::string Body(const Output& out) { return out.Text().substr(out.Text().find("</header>\r\n") + 11); }
 
 TEST(DatWriter, DocumentsAreWellFormedAndValid) {
   Output gamesOut, failedOut, emptyOut;
@@ -52,23 +49,23 @@ TEST(DatWriter, DocumentsAreWellFormedAndValid) {
   Add(games, "R&D <\"1\">\xC3\xA9\xFF\x02.prg", "R&D <\"1\">\xC3\xA9\xFF\x02", 3, 7);
   Add(games, "GAMES.D64", "\xC3\xA0", 3, 8);  // another name: a new game, without EndContainer
   games.Finish();
-  EXPECT_EQ(gamesOut.Text(), kHeader + "\t<!-- !Error: readme.txt is not C64 file. -->\r\n" +
-                                 Game("games.d64", Rom("INVADERS.prg", 5002, 1) + Rom("invaders (2).prg", 12, 2) +
-                                                       Rom("INVADERS (3).prg", 12, 3) + Rom("noname.prg", 2, 4) +
-                                                       "\t\t<!-- !Error: games.d64: a- -b- - - -->\r\n" +
-                                                       Rom("A_B_C_D_E_F_G_H_I_J_.prg", 3, 5)) +
-                                 Game("games.d64 (2)", Rom("noname.prg", 2, 6)) +
-                                 Game("R&amp;D &lt;&quot;1&quot;&gt;\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.prg",
-                                      Rom("R&amp;D __1__\xC3\xA9\xEF\xBF\xBD_.prg", 5, 7)) +
-                                 Game("GAMES.D64 (3)", Rom("\xC3\xA0.prg", 5, 8)) + "</datafile>\r\n");
+  EXPECT_EQ(Body(gamesOut), "\t<!-- !Error: readme.txt is not C64 file. -->\r\n" +
+                                Game("games.d64", Rom("INVADERS.prg", 5002, 1) + Rom("invaders (2).prg", 12, 2) +
+                                                      Rom("INVADERS (3).prg", 12, 3) + Rom("noname.prg", 2, 4) +
+                                                      "\t\t<!-- !Error: games.d64: a- -b- - - -->\r\n" +
+                                                      Rom("A_B_C_D_E_F_G_H_I_J_.prg", 3, 5)) +
+                                Game("games.d64 (2)", Rom("noname.prg", 2, 6)) +
+                                Game("R&amp;D &lt;&quot;1&quot;&gt;\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.prg",
+                                     Rom("R&amp;D __1__\xC3\xA9\xEF\xBF\xBD_.prg", 5, 7)) +
+                                Game("GAMES.D64 (3)", Rom("\xC3\xA0.prg", 5, 8)) + "</datafile>\r\n");
   // A run-ending failure inside a game.
   Add(failed, "cut.d64", "A", 1, 1);
   failed.Fail(std::vector<std::string>{"Runtime error 100", "  0x1234", ""});  // empty lines left out
   failed.Finish();
-  EXPECT_EQ(failedOut.Text(), kHeader + Game("cut.d64", Rom("A.prg", 3, 1)) +
-                                  "\t<!-- Runtime error 100\r\n\t  0x1234 -->\r\n</datafile>\r\n");
+  EXPECT_EQ(Body(failedOut),
+            Game("cut.d64", Rom("A.prg", 3, 1)) + "\t<!-- Runtime error 100\r\n\t  0x1234 -->\r\n</datafile>\r\n");
   empty.Finish();
-  EXPECT_EQ(emptyOut.Text(), kHeader + "</datafile>\r\n");
+  EXPECT_EQ(Body(emptyOut), "</datafile>\r\n");
   // Nor is there one under Windows (Wine), where the command fails.
   if (std::system("xmllint --version >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "xmllint (Debian libxml2-utils) is not installed: documents not checked";
