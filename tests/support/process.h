@@ -68,7 +68,9 @@ inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::s
                               : dup2(fds[1], 1);
     dup2(errorsFd, 2);
     signal(SIGPIPE, SIG_DFL);
-    alarm(60);  // survives exec: a hung run dies of SIGALRM
+    alarm(60);                     // survives exec: a hung run dies of SIGALRM
+    const rlimit files{256, 256};  // a descriptor kept per file or folder runs out
+    setrlimit(RLIMIT_NOFILE, &files);
     if (chdir(dir.c_str()) == 0) {
       execv(argv[0], argv.data());
     }
