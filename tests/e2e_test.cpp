@@ -78,7 +78,7 @@ std::string Kept(std::string text) {
 // What every run must show, whatever its golden bytes: it ends in time and
 // in bounded memory; a failure trace starts at the failing place; JSON Lines
 // are compact objects in valid UTF-8, the failure last; a DAT is valid.
-void CheckProperties(const std::string& last, const Args& args, const RunResult& result, long maxKb) {
+void CheckProperties(const std::string& last, const Args& args, const RunResult& result, [[maybe_unused]] long maxKb) {
   const std::string& out = result.output;
 #ifndef ZUMTAL_SANITIZED
   EXPECT_LT(result.maxRssKb, maxKb) << last;
