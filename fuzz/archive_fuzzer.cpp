@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/run_failure.h"
 #include "driver/catalogue.h"
-#include "driver/run_failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zumtal;
   Output out;
-  ReportWriter reports(out, false);
+  ReportWriter reports(out, Layout::kCsv);
   InputFile in(std::vector<std::uint8_t>(data, data + size));
   try {
     CatalogueInput(in, ZUMTAL_FUZZ_NAME, ZUMTAL_FUZZ_NAME, 0, CatalogueContext{reports, size % 2 == 1, nullptr});

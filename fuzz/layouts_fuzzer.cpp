@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       report.imageName = field();
       report.entryName = field();
       report.size = event;
-      ProgramDigests digests;
+      ProgramHashes digests;
       digests.sha1[0] = static_cast<std::uint8_t>(event >> 4);
       dat.AddRom(report, digests);
       duplicates.Add(report, digests);

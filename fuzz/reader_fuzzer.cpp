@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "readers/readers.h"
+#include "report/report_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zumtal;
@@ -27,8 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr Layout kLayouts[] = {Layout::kCsv, Layout::kLong, Layout::kJson};
   ReportWriter reports(out, kLayouts[size % 3]);
   InputFile in(std::span<const std::uint8_t>(data, size));
+  const Format* format = &Formats().front();
+  for (const Format& row : Formats()) {
+    format = row.read == reader ? &row : format;
+  }
   try {
-    reader(in, reports, ContainerNames{"fuzz.img", "fuzz.img"});
+    reader(in, reports, ContainerNames{"fuzz.img", "fuzz.img", *format});
   } catch (const RunFailure& failure) {
     if (failure.Code() != kReadFailure) {
       __builtin_trap();  // a reader's only failure is a read that cannot deliver

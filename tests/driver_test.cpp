@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "base/run_failure.h"
 #include "driver/command_line.h"
 #include "driver/dir_search.h"
 #include "driver/options.h"
 #include "driver/ordered_jobs.h"
 #include "driver/progress.h"
-#include "driver/run_failure.h"
 #include "readers/readers.h"
 
 namespace zumtal {

@@ -13,14 +13,14 @@
 namespace zumtal {
 namespace {
 
-ProgramDigests Digests(std::uint8_t seed) { return {0xABCD0000u | seed, {seed}, {seed}}; }
+ProgramHashes Hashes(std::uint8_t seed) { return {0xABCD0000u | seed, {seed}, {seed}}; }
 
 void Add(DatWriter& dat, std::string_view file, std::string_view entry, std::uint64_t size, std::uint8_t seed) {
-  dat.AddRom({std::string(file), "IMAGE", std::string(entry), 2049, size, 0, "", ""}, Digests(seed));
+  dat.AddRom({std::string(file), "IMAGE", std::string(entry), 2049, size, 0, "", ""}, Hashes(seed));
 }
 
 std::string Rom(std::string_view name, std::uint64_t size, std::uint8_t seed) {
-  const ProgramDigests d = Digests(seed);
+  const ProgramHashes d = Hashes(seed);
   return "\t\t<rom name=\"" + std::string(name) + "\" size=\"" + std::to_string(size) + "\" crc=\"" +
          LowerHex(d.crc32) + "\" md5=\"" + LowerHex(d.md5) + "\" sha1=\"" + LowerHex(d.sha1) + "\"/>\r\n";
 }
@@ -113,7 +113,7 @@ std::string Lines(std::initializer_list<std::size_t> copies) {
   std::string lines;
   for (const std::size_t i : copies) {
     const auto& [r, hash] = kCollection[i];
-    lines += LowerHex(Digests(hash).sha1) + ",\"" + r.pcFileName + "\",\"" + r.imageName + "\",\"" + r.entryName +
+    lines += LowerHex(Hashes(hash).sha1) + ",\"" + r.pcFileName + "\",\"" + r.imageName + "\",\"" + r.entryName +
              "\"," + std::to_string(r.loadAddress) + "," + std::to_string(r.size) + "\r\n";
   }
   return lines + "\r\n";
@@ -123,7 +123,7 @@ std::string Lines(std::initializer_list<std::size_t> copies) {
 // of one more copy whose names need escapes.
 std::string Group(std::initializer_list<std::size_t> copies, const std::string& escaped = "") {
   const auto& [first, hash] = kCollection[*copies.begin()];
-  std::string line = "{\"sha1\":\"" + LowerHex(Digests(hash).sha1) +
+  std::string line = "{\"sha1\":\"" + LowerHex(Hashes(hash).sha1) +
                      "\",\"load_address\":" + std::to_string(first.loadAddress) +
                      ",\"size\":" + std::to_string(first.size) + ",\"copies\":[";
   for (const std::size_t i : copies) {
@@ -147,7 +147,7 @@ TEST(Duplicates, GroupsInTheOrderOfTheirFirstCopies) {
             "0 programs, 0 distinct, 0 groups of copies, 0 bytes in extra copies\r\n"
             "{\"programs\":0,\"distinct\":0,\"groups\":0,\"extra_bytes\":0}\n");
   DuplicateFinder finder;
-  for (const auto& [report, hash] : kCollection) finder.Add(report, Digests(hash));
+  for (const auto& [report, hash] : kCollection) finder.Add(report, Hashes(hash));
   const std::string odd =
       "{\"file\":\"odd\\\"\\\\\\u0001\xEF\xBF\xBD\xC3\xA9.prg\",\"image_name\":\"i\\tj\",\"entry_name\":\"k\"}";
   EXPECT_EQ(Written(finder), Lines({0, 2, 4, 5}) + Lines({1, 6}) + Lines({7, 8}) +

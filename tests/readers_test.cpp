@@ -71,16 +71,26 @@ TEST(Readers, PrgAndP00) {
   EXPECT_NE(RunReader(ReadP00, p00, "g.p00", Layout::kLong).output.find("Filename     :v GAME"), std::string::npos);
 }
 
+Reader ReaderOf(std::string_view name) {
+  const Format* format = FindFormat(name);
+  return format == nullptr ? nullptr : format->read;
+}
+
 TEST(Readers, TableTakesExactKeysThenPc64Numbers) {
-  EXPECT_EQ(FindReader(".PRG"), ReadPrg);
-  EXPECT_EQ(FindReader(".D64"), ReadD64);
-  EXPECT_EQ(FindReader(".LNX"), ReadLnx);
-  for (const char* key : {".P00", ".P99"}) EXPECT_EQ(FindReader(key), ReadP00) << key;
-  for (const char* key : {".S00", ".U17", ".R42", ".D00", ".D65"})
-    EXPECT_EQ(FindReader(key), ReadPc64NonProgram) << key;
-  for (const char* key : {".P0A", ".PA0", ".Q00", "XP00", "P00", ".P00 "}) EXPECT_EQ(FindReader(key), nullptr) << key;
+  EXPECT_EQ(ReaderOf("a.PRG"), ReadPrg);
+  EXPECT_EQ(ReaderOf("b.d64"), ReadD64);
+  EXPECT_EQ(ReaderOf(".LnX"), ReadLnx);
+  for (const char* name : {"x.P00", "x.p99"}) EXPECT_EQ(ReaderOf(name), ReadP00) << name;
+  for (const char* name : {"x.S00", "x.u17", "x.R42", "x.D00", "x.D65"})
+    EXPECT_EQ(ReaderOf(name), ReadPc64NonProgram) << name;
+  for (const char* name : {"x.P0A", "x.PA0", "x.Q00", "XP00", "P00", "x.P00 "})
+    EXPECT_EQ(ReaderOf(name), nullptr) << name;
   // Disk images, whatever reads them, are never PC64 deleted files.
-  for (const char* key : {".D71", ".D81"}) EXPECT_NE(FindReader(key), ReadPc64NonProgram) << key;
+  for (const char* name : {"x.D71", "x.D81"}) EXPECT_NE(ReaderOf(name), ReadPc64NonProgram) << name;
+  // Every row's name and marker, as the layouts write them.
+  std::string rows;
+  for (const Format& format : Formats()) rows += std::string(format.name) + format.marker;
+  EXPECT_EQ(rows, "PRGvT64 D64eD71eD81eG64eP00vPC64 LNX ");
 }
 
 // The tape name has 24 bytes in the header, of which 23 are read.
@@ -271,13 +281,12 @@ TEST(Primitives, ReadsSeeksAndSums) {
   in.SeekTo(2);
   EXPECT_EQ(in.SumBytes(4), 575u);  // unsigned bytes
   EXPECT_EQ(in.ReadByte(), 160);
-  EXPECT_FALSE(in.AtEnd());
   in.SeekTo(100);  // beyond the end: no failure until a read
-  EXPECT_TRUE(in.AtEnd());
   EXPECT_EQ(in.FileLength(), 10u);
   in.SeekTo(9);
   EXPECT_EQ(in.ReadByte(), 'z');
-  EXPECT_TRUE(in.AtEnd());
+  in.SeekTo(1);
+  EXPECT_EQ(in.ReadLong(), 0x00FFFF08u);  // low byte first
   // Reads that cannot deliver end the run with 100.
   EXPECT_EQ(StatusOf({}, [](InputFile& f) { f.ReadByte(); }), kReadFailure);
   EXPECT_EQ(StatusOf({1}, [](InputFile& f) { f.ReadWord(); }), kReadFailure);
@@ -305,40 +314,34 @@ TEST(Primitives, CallersBufferIsReadInPlace) {
 }
 
 TEST(Names, HexAndPrintableForms) {
-  EXPECT_EQ(ByteToHex(0xA9), "A9");
   // Two digits for every byte, however many.
   EXPECT_EQ(ToHex(std::string("\0\n\xFF", 3)), "000AFF");
   EXPECT_EQ(ToHex(std::string(200, 'A')).size(), 400u);
   EXPECT_EQ(ToPrintable(std::string("\0\x1F\x20\x41\x7E\x7F\x80\xA0\xFF", 9)), "   A~\x7F   ");
 }
 
-std::string Write(const EntryReport& report, Container container, bool longMode) {
+std::string Write(const EntryReport& report, const Format& format, bool longMode) {
   Output out;
-  ReportWriter writer(out, longMode);
-  writer.WriteEntryReport(report, container);
+  ReportWriter writer(out, longMode ? Layout::kLong : Layout::kCsv);
+  writer.EndProgram(report, format);
   return out.Text();
 }
 
 TEST(EntryReport, Layouts) {
   // The size goes out modulo 65536.
   const EntryReport game{"GAME.PRG", "GAME.PRG", "GAME", 2049, 65636, 1234, "47414D452E505247", "47414D45"};
-  const struct {
-    Container container;
-    char marker;
-  } cases[] = {{Container::kPrg, 'v'}, {Container::kT64, ' '}, {Container::kD64, 'e'}, {Container::kD71, 'e'},
-               {Container::kD81, 'e'}, {Container::kG64, 'e'}, {Container::kP00, 'v'}, {Container::kLnx, ' '}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(Write(game, c.container, false),
+  for (const Format& format : Formats()) {
+    EXPECT_EQ(Write(game, format, false),
               "\"GAME.PRG\",\"GAME.PRG\",\"GAME\",2049,100,1234,\"47414D452E505247\",\"47414D45\"\r\n");
-    const std::string marker{c.marker, ' '};
-    EXPECT_EQ(Write(game, c.container, true), "Dos filename :  GAME.PRG\r\nImage name   :" + marker +
-                                                  "GAME.PRG\r\nFilename     :" + marker +
-                                                  "GAME\r\nLoad address :% 2049\r\nSize         :% 100\r\n"
-                                                  "Rawcrc       :% 1234\r\n");
+    const std::string marker{format.marker, ' '};
+    EXPECT_EQ(Write(game, format, true), "Dos filename :  GAME.PRG\r\nImage name   :" + marker +
+                                             "GAME.PRG\r\nFilename     :" + marker +
+                                             "GAME\r\nLoad address :% 2049\r\nSize         :% 100\r\n"
+                                             "Rawcrc       :% 1234\r\n");
   }
   // Quotes, commas and zero bytes unescaped; extreme numbers; negative CRC.
   const EntryReport odd{std::string("a\",b\0.prg", 9), "", "", 65535, 0, -2147483647 - 1, "", ""};
-  EXPECT_EQ(Write(odd, Container::kPrg, false),
+  EXPECT_EQ(Write(odd, Formats().front(), false),
             std::string("\"a\",b\0.prg\",\"\",\"\",65535,0,-2147483648,\"\",\"\"\r\n", 45));
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "readers/archives.h"
 #include "readers/readers.h"
 
@@ -73,7 +73,8 @@ int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerN
   if (archive != ArchiveKind::kNone) {
     const int level = depth + 1;
     if (level > kMaxArchiveLevel) {
-      context.reports.WriteProblem(pcFileName, "archive nested more than 8 deep, skipped");
+      context.reports.WriteProblem(pcFileName,
+                                   "archive nested more than " + std::to_string(kMaxArchiveLevel) + " deep, skipped");
       return 0;
     }
     if (archive == ArchiveKind::kZip) {
@@ -86,7 +87,7 @@ int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerN
     if (IsCatalogued(inner)) {
       std::vector<std::uint8_t> content;
       if (!ReadGzip(in, content)) {
-        context.reports.WriteProblem(pcFileName, "larger than 64 MiB, skipped");
+        context.reports.WriteProblem(pcFileName, kTooLarge);
         return 0;
       }
       InputFile contentFile(std::move(content));
@@ -94,12 +95,11 @@ int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerN
     }
     innerName = inner;
   }
-  const std::string key = ExtensionKey(innerName);
-  context.reports.WriteKeyLine(key);
-  if (const Reader reader = FindReader(key)) {
-    reader(in, context.reports, ContainerNames{pcFileName, BareName(innerName)});
+  context.reports.WriteKeyLine(ExtensionKey(innerName));
+  if (const Format* format = FindFormat(innerName)) {
+    format->read(in, context.reports, ContainerNames{pcFileName, BareName(innerName), *format});
   } else {
-    context.reports.WriteNotC64(pcFileName);
+    context.reports.NotC64(pcFileName);
   }
   return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "driver/progress.h"
 #include "readers/input_file.h"
-#include "report/entry_report.h"
+#include "report/report_writer.h"
 
 namespace zumtal {
 

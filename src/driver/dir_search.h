@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,25 @@ struct FoundFile {
   std::intptr_t directory = -1;  // a directory handle of the walk, -1 for none
   std::string bare;              // the entry's own name
 };
+
+// A name beginning with '.' is hidden: a pattern shows it only when the
+// pattern begins with '.' too. The POSIX searches pass hidden names over.
+bool ShownBy(std::string_view pattern, std::string_view name);
+
+// One entry of a directory being walked, and a directory's entries in byte
+// order of their names, as both systems' walks hold them.
+struct WalkEntry {
+  std::string name;
+  bool directory = false;
+  bool operator<(const WalkEntry& other) const { return name < other.name; }
+};
+struct WalkLevel {
+  std::vector<WalkEntry> entries;
+  std::size_t next = 0;
+  std::size_t pathLength = 0;  // of the directory's own path as found
+};
+// Which file names of a directory the walk takes.
+using NameFilter = std::function<bool(std::string_view)>;
 
 // `*` matches any run of bytes (also none), `?` exactly one byte; every other
 // byte matches itself, case-sensitively.

@@ -31,7 +31,7 @@ bool IsCandidate(int dirFd, const char* name, unsigned char type) {
 }
 
 bool Hidden(std::string_view component, std::string_view name) {
-  return name == "." || name == ".." || (name.front() == '.' && component.front() != '.');
+  return name == "." || name == ".." || !ShownBy(component, name);
 }
 
 }  // namespace

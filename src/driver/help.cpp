@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/options.h"
+#include "readers/readers.h"
 #include "zumtal_version.h"
 
 namespace zumtal {
@@ -14,24 +15,20 @@ constexpr std::string_view kIntroduction[] = {
     "Usage: zumtal [OPTION]... PATTERN...",
     "Catalogue the Commodore 64 programs in PC files: one report per program, a CSV",
     "line (or a labelled block with -l) with its load address, size and raw CRC.",
+#ifdef _WIN32
+    "A pattern names files: * and ? work in its last component, in any case.",
+#else
     "A pattern names files: * and ? work in its last component, case matters.",
+#endif
     "",
     "Options stand before the patterns; -- ends them. Each counts once: a repeated",
     "option is a pattern, and so is -lr. Of -l, --json, --duplicates and --dat only",
     "--duplicates and --json go together.",
 };
 
-// A format's extensions, and what it is.
-constexpr std::pair<std::string_view, std::string_view> kFormats[] = {
-    {".prg", "a program: load address, then data"},
-    {".t64", "a tape archive"},
-    {".d64", "a 1541 disk image, 35 or 40 tracks, with or without error bytes"},
-    {".d71", "a 1571 disk image"},
-    {".d81", "a 1581 disk image"},
-    {".g64", "a 1541 disk image of GCR tracks"},
-    {".p00-.p99", "a PC64 program file"},
-    {".s00 .u00 .r00 .d00", "PC64 files of other kinds (any two digits): no report"},
-    {".lnx", "a Lynx archive"},
+// The archives' extensions, and what they hold; the formats' come from
+// their table.
+constexpr std::pair<std::string_view, std::string_view> kArchives[] = {
     {".zip",
      "a zip archive: each member with one of these extensions, in the order of its directory (stored or "
      "deflated, ZIP64 too)"},
@@ -96,7 +93,10 @@ void WriteHelp(Output& out) {
   }
   out.Line("");
   out.Line("Formats, by extension:");
-  for (const auto& [extensions, what] : kFormats) {
+  for (const Format& format : Formats()) {
+    WriteItem(out, format.helpNames, format.help);
+  }
+  for (const auto& [extensions, what] : kArchives) {
     WriteItem(out, extensions, what);
   }
   out.Line("");

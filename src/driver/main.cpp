@@ -7,8 +7,8 @@
 #include "driver/command_line.h"
 #endif
 
+#include "base/run_failure.h"
 #include "driver/run.h"
-#include "driver/run_failure.h"
 #include "report/error_output.h"
 #include "report/output.h"
 

@@ -5,18 +5,18 @@
 #include <optional>
 #include <utility>
 
+#include "base/run_failure.h"
 #include "driver/catalogue.h"
 #include "driver/dir_search.h"
 #include "driver/help.h"
-#include "driver/ordered_jobs.h"
-#include "driver/run_failure.h"
 #include "driver/options.h"
+#include "driver/ordered_jobs.h"
 #include "driver/progress.h"
 #include "readers/archives.h"
 #include "readers/input_file.h"
 #include "report/dat_writer.h"
 #include "report/duplicates.h"
-#include "report/entry_report.h"
+#include "report/report_writer.h"
 
 namespace zumtal {
 
@@ -174,7 +174,7 @@ class RunWriter {
   void Fail(const RunFailure& failure, const std::string& file) {
     WriteSummary();
     if (dat_) {
-      dat_->Fail(FailureLines(failure, out_.IsTerminal() ? 9 : 257));
+      dat_->Fail(FailureLines(failure, TraceDepth(out_.IsTerminal())));
       return;
     }
     ReportWriter last(out_, settings_.layout);
@@ -216,7 +216,9 @@ class Finder : public TreeVisitor {
     }
     Queue(std::move(job));
   }
-  void UnreadableFolder(std::string_view path) override { Queue(Job{std::string(path), {}, nullptr, "folder cannot be read"}); }
+  void UnreadableFolder(std::string_view path) override {
+    Queue(Job{std::string(path), {}, nullptr, "folder cannot be read"});
+  }
 
   void Queue(Job job) {
     while (jobs_.Full()) {
@@ -262,8 +264,12 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     out.Line(Version());
     return 0;
   }
-  const Settings settings{options.json ? Layout::kJson : options.longMode ? Layout::kLong : Layout::kCsv,
-                          options.dat ? Collect::kDat : options.duplicates ? Collect::kDuplicates : Collect::kNone,
+  const Settings settings{options.json       ? Layout::kJson
+                          : options.longMode ? Layout::kLong
+                                             : Layout::kCsv,
+                          options.dat          ? Collect::kDat
+                          : options.duplicates ? Collect::kDuplicates
+                                               : Collect::kNone,
                           options.keepGoing};
   if (settings.layout == Layout::kJson) {
     // JSON Lines: no usage text, empty line or footer, and nothing at all

@@ -17,24 +17,13 @@ namespace zumtal {
 
 namespace {
 
-struct Entry {
-  std::string name;
-  bool directory = false;
-  bool operator<(const Entry& other) const { return name < other.name; }
-};
-
-struct Level {
-  std::vector<Entry> entries;
-  std::size_t next = 0;
-  std::size_t pathLength = 0;  // of the directory's own path as found
+struct Level : WalkLevel {
   dev_t device = 0;
   ino_t inode = 0;
 };
 
-using Filter = std::function<bool(std::string_view)>;
-
 // The directories to walk and the files wanted, in byte order of names.
-bool ReadLevel(int fd, const Filter& wanted, Level& level) {
+bool ReadLevel(int fd, const NameFilter& wanted, Level& level) {
   struct stat self {};
   const int copy = dup(fd);
   DIR* dir = copy < 0 ? nullptr : fdopendir(copy);
@@ -59,7 +48,7 @@ bool ReadLevel(int fd, const Filter& wanted, Level& level) {
       type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : S_ISLNK(info.st_mode) ? DT_LNK : 0;
     }
     if (type == DT_DIR) {
-      if (name.front() != '.') {  // dot directories are never walked
+      if (ShownBy("", name)) {  // dot directories are never walked
         level.entries.push_back({std::string(name), true});
       }
     } else if ((type == DT_REG || type == DT_LNK) && wanted(name)) {
@@ -97,7 +86,7 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
   const bool isDirectory = stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   std::string root = argument;
   std::string path = Shown(argument);
-  Filter wanted = [&visitor](std::string_view name) { return name.front() != '.' && visitor.Wants(name); };
+  NameFilter wanted = [&visitor](std::string_view name) { return ShownBy("", name) && visitor.Wants(name); };
   std::string component;
   if (!isDirectory) {
     const std::size_t slash = argument.rfind('/');
@@ -107,9 +96,7 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
     }
     root = slash == std::string::npos ? std::string(".") : argument.substr(0, slash + 1);
     path = slash == std::string::npos ? std::string() : Shown(root);
-    wanted = [&component](std::string_view name) {
-      return (name.front() != '.' || component.front() == '.') && MatchWildcard(component, name);
-    };
+    wanted = [&component](std::string_view name) { return ShownBy(component, name) && MatchWildcard(component, name); };
   }
   int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const int openError = errno;
@@ -143,7 +130,7 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
       }
       continue;
     }
-    const Entry& entry = level.entries[level.next++];
+    const WalkEntry& entry = level.entries[level.next++];
     path.resize(level.pathLength);
     Join(path, entry.name);
     if (!entry.directory) {

@@ -5,25 +5,14 @@
 #include <algorithm>
 #include <functional>
 
+#include "base/text.h"
 #include "driver/dir_search.h"
 
 namespace zumtal {
 
 namespace {
 
-struct Entry {
-  std::string name;
-  bool directory = false;
-  bool operator<(const Entry& other) const { return name < other.name; }
-};
-
-struct Level {
-  std::vector<Entry> entries;
-  std::size_t next = 0;
-  std::size_t pathLength = 0;
-};
-
-using Filter = std::function<bool(std::string_view)>;
+using Level = WalkLevel;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
 
@@ -34,15 +23,7 @@ void Join(std::string& path, std::string_view name) {
   path.append(name);
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
-  return lower;
-}
-
-bool ReadLevel(const std::string& path, const Filter& wanted, Level& level) {
+bool ReadLevel(const std::string& path, const NameFilter& wanted, Level& level) {
   WIN32_FIND_DATAA entry{};
   const HANDLE search = FindFirstFileA(((path.empty() ? std::string(".") : path) + "\\*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) {
@@ -75,16 +56,16 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
   const DWORD attributes = GetFileAttributesA(argument.c_str());
   const bool isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   std::string path = argument;
-  Filter wanted = [&visitor](std::string_view name) { return visitor.Wants(name); };
+  NameFilter wanted = [&visitor](std::string_view name) { return visitor.Wants(name); };
   std::string component;
   if (!isDirectory) {
     const std::size_t cut = argument.find_last_of("\\/:");
-    component = Lower(cut == std::string::npos ? argument : argument.substr(cut + 1));
+    component = AsciiLower(cut == std::string::npos ? argument : argument.substr(cut + 1));
     if (component.empty()) {
       return;
     }
     path = cut == std::string::npos ? std::string() : argument.substr(0, cut + 1);
-    wanted = [&component](std::string_view name) { return MatchWildcard(component, Lower(name)); };
+    wanted = [&component](std::string_view name) { return MatchWildcard(component, AsciiLower(name)); };
   }
   while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') && path[path.size() - 2] != ':') {
     path.pop_back();
@@ -104,7 +85,7 @@ void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
       stack.pop_back();
       continue;
     }
-    const Entry& entry = level.entries[level.next++];
+    const WalkEntry& entry = level.entries[level.next++];
     path.resize(level.pathLength);
     Join(path, entry.name);
     if (!entry.directory) {

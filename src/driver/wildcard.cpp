@@ -2,6 +2,10 @@
 
 namespace zumtal {
 
+bool ShownBy(std::string_view pattern, std::string_view name) {
+  return name.empty() || name.front() != '.' || (!pattern.empty() && pattern.front() == '.');
+}
+
 bool MatchWildcard(std::string_view pattern, std::string_view name) {
   // Greedy matching that returns to the last star: linear in practice, and
   // never exponential however many stars a pattern holds.

@@ -1,4 +1,5 @@
 // Which names are archives, and what a gzip file's name says it holds.
+#include "base/text.h"
 #include "readers/archives.h"
 #include "readers/readers.h"
 
@@ -6,19 +7,7 @@ namespace zumtal {
 
 namespace {
 
-bool EndsWith(std::string_view name, std::string_view ending) {
-  if (name.size() < ending.size()) {
-    return false;
-  }
-  const std::string_view tail = name.substr(name.size() - ending.size());
-  for (std::size_t i = 0; i < ending.size(); ++i) {
-    const char c = tail[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != ending[i]) {
-      return false;
-    }
-  }
-  return true;
-}
+bool EndsWith(std::string_view name, std::string_view ending) { return EndsWithIgnoringCase(name, ending); }
 
 // A compressed disk image's extension, and its last two characters in the
 // extension of what it holds.
@@ -63,7 +52,7 @@ bool IsCatalogued(std::string_view name) {
     case ArchiveKind::kNone:
       break;
   }
-  return FindReader(ExtensionKey(name)) != nullptr;
+  return FindFormat(name) != nullptr;
 }
 
 std::string_view BareName(std::string_view name) {

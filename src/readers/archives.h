@@ -18,6 +18,8 @@ enum class ArchiveKind { kNone, kZip, kGzip };
 // No C64 container comes near this: a member larger than this is skipped,
 // and nothing larger is ever held in memory.
 inline constexpr std::uint64_t kMaxMemberSize = std::uint64_t{64} << 20;
+// What is said of a member or gzip file over that size.
+inline const std::string kTooLarge = "larger than " + std::to_string(kMaxMemberSize >> 20) + " MiB, skipped";
 
 // By the end of the name, in any case: .zip; .gz, .d6z, .d7z, .d8z, .g6z.
 ArchiveKind FindArchive(std::string_view name);

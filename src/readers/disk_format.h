@@ -7,8 +7,6 @@
 #include <array>
 #include <cstdint>
 
-#include "report/entry_report.h"
-
 namespace zumtal {
 
 inline constexpr std::uint64_t kSectorSize = 256;
@@ -16,7 +14,6 @@ inline constexpr std::uint64_t kSectorSize = 256;
 inline constexpr int kMostTracks = 80;
 
 struct DiskFormat {
-  Container container;
   // Tracks run from 1 to lastTrack; an ordinary image holds the first
   // `usualTracks` of them.
   int lastTrack;
@@ -59,10 +56,9 @@ struct Directory {
   std::uint8_t track, sector;
 };
 
-constexpr DiskFormat Make(Container container, int lastTrack, int usualTracks, int (*sectors)(int), Header header,
-                          Directory directory) {
-  DiskFormat format{container,         lastTrack,       usualTracks,     {}, {}, header.track, header.sector,
-                    header.nameOffset, directory.track, directory.sector};
+constexpr DiskFormat Make(int lastTrack, int usualTracks, int (*sectors)(int), Header header, Directory directory) {
+  DiskFormat format{lastTrack,       usualTracks,     {}, {}, header.track, header.sector, header.nameOffset,
+                    directory.track, directory.sector};
   std::uint32_t offset = 0;
   for (int track = 1; track <= lastTrack; ++track) {
     format.sectorsPerTrack[static_cast<std::size_t>(track)] = static_cast<std::uint8_t>(sectors(track));
@@ -77,19 +73,17 @@ constexpr DiskFormat Make(Container container, int lastTrack, int usualTracks, i
 
 // 1541: 35 tracks, or 40 on extended images.
 inline constexpr DiskFormat kD64Format =
-    disk_format_detail::Make(Container::kD64, 40, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
+    disk_format_detail::Make(40, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
 // A 1541 disk as a G64 image stores it: tracks up to 42, those past 35 in
 // the last zone. There is no plain image of it: the table lays out the
 // sectors decoded from the tracks' bit streams.
 inline constexpr DiskFormat kG64Format =
-    disk_format_detail::Make(Container::kG64, 42, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
+    disk_format_detail::Make(42, 35, disk_format_detail::ZoneSectors, {18, 0, 144}, {18, 1});
 // 1571: two 1541 sides, the second as tracks 36 to 70.
 inline constexpr DiskFormat kD71Format = disk_format_detail::Make(
-    Container::kD71, 70, 70, [](int track) { return disk_format_detail::ZoneSectors((track - 1) % 35 + 1); },
-    {18, 0, 144}, {18, 1});
+    70, 70, [](int track) { return disk_format_detail::ZoneSectors((track - 1) % 35 + 1); }, {18, 0, 144}, {18, 1});
 // 1581: 80 tracks of 40 sectors.
-inline constexpr DiskFormat kD81Format =
-    disk_format_detail::Make(Container::kD81, 80, 80, [](int) { return 40; }, {40, 0, 4}, {40, 3});
+inline constexpr DiskFormat kD81Format = disk_format_detail::Make(80, 80, [](int) { return 40; }, {40, 0, 4}, {40, 3});
 
 static_assert(kD64Format.Position(2, 0) == 5376 && kD64Format.Position(18, 0) == 91392);
 static_assert(kD64Format.Position(25, 0) == 125440 && kD64Format.Position(31, 0) == 153088);

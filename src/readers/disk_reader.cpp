@@ -1,8 +1,9 @@
 // Disk images (D64, D71, D81): the directory from its first sector, and each
 // closed program's chain of sectors.
+#include <string>
 #include <vector>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "readers/disk_walk.h"
 #include "readers/names.h"
 
@@ -14,6 +15,8 @@ constexpr std::size_t kNameLength = 16;
 constexpr std::uint8_t kClosedProgram = 130;
 constexpr int kEntriesPerSector = 8;
 constexpr std::uint64_t kEntrySize = 32;
+// A directory entry's bytes up to the end of its name.
+constexpr std::uint64_t kEntryBytes = 5 + kNameLength;
 
 // Sector places already walked, by position.
 class VisitedSectors {
@@ -35,76 +38,158 @@ class VisitedSectors {
   std::vector<bool> seen_;
 };
 
-// Sums a program's chain from its first sector; the load address comes from
-// the first sector's bytes 2 and 3 and is not part of the sum.
-void WalkChain(InputFile& in, SectorLocator& locator, ReportWriter& reports, std::uint8_t track, std::uint8_t sector,
-               VisitedSectors& visited, EntryReport& report) {
-  visited.Clear();
-  std::uint32_t sum = 0;
-  std::uint64_t size = 0;
-  bool first = true;
-  for (;;) {
-    const std::uint64_t position = locator.Locate(track, sector);
-    // A chain that comes back on itself has no end and no true sum.
-    if (!visited.Visit(position)) {
-      FailRun(kReadFailure);
-    }
-    in.SeekTo(position);
-    const std::uint8_t nextTrack = in.ReadByte();
-    const std::uint8_t nextSector = in.ReadByte();
-    const std::uint64_t last = nextTrack != 0 ? 255 : nextSector;
-    std::uint64_t begin = 2;
-    if (first) {
-      report.loadAddress = in.ReadWord();
-      reports.BeginProgram(in, report.loadAddress);
-      begin = 4;
-      first = false;
-    }
-    if (last >= begin) {
-      sum += in.SumBytes(last - begin + 1);
-      size += last - begin + 1;
-    }
-    if (nextTrack == 0) {
+std::string Place(std::uint8_t track, std::uint8_t sector) {
+  return "(track " + std::to_string(track) + " sector " + std::to_string(sector) + ")";
+}
+
+std::string BeyondTheEnd(const InputFile& in) {
+  return "lies beyond the end of the file (" + std::to_string(in.FileLength()) + " bytes)";
+}
+
+std::string PastLastTrack(std::uint8_t track, const DiskFormat& format) {
+  return "track " + std::to_string(track) + ", past the last track (" + std::to_string(format.lastTrack) + ")";
+}
+
+// What the walk says of a sector that cannot be had, after "sector N" or
+// "directory sector": the sector that links to it is `from`.
+std::string Unavailable(SectorState state, std::uint8_t track, std::uint8_t sector, const DiskFormat& format) {
+  switch (state) {
+    case SectorState::kPastLastTrack:
+      return "links to " + PastLastTrack(track, format);
+    case SectorState::kNotOnDisk:
+      return Place(track, sector) + " is not on the disk";
+    case SectorState::kNoGoodCopy:
+    case SectorState::kFound:
       break;
-    }
-    track = nextTrack;
-    sector = nextSector;
   }
-  report.rawCrc = static_cast<std::int32_t>(sum);
-  report.size = size;
+  return Place(track, sector) + " has no good copy";
+}
+
+// The chain walk: a program's sectors in link order, counted from 1.
+class ChainWalk {
+ public:
+  ChainWalk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ProgramSink& sink)
+      : in_(in), locator_(locator), format_(format), sink_(sink), visited_(format.SectorPlaces()) {}
+
+  // Sums a program's chain from its first sector; the load address comes
+  // from the first sector's bytes 2 and 3 and is not part of the sum.
+  void Walk(std::uint8_t track, std::uint8_t sector, EntryReport& report) {
+    visited_.Clear();
+    std::uint32_t sum = 0;
+    std::uint64_t size = 0;
+    for (std::uint64_t number = 1;; ++number) {
+      std::uint64_t position = 0;
+      if (const SectorState state = locator_.Locate(track, sector, position); state != SectorState::kFound) {
+        // The first sector is named by the directory entry, the others by a link.
+        if (state == SectorState::kPastLastTrack) {
+          FailDamage(number == 1
+                         ? "sector 1 lies on " + PastLastTrack(track, format_)
+                         : "sector " + std::to_string(number - 1) + " links to " + PastLastTrack(track, format_));
+        }
+        FailDamage("sector " + std::to_string(number) + " " + Unavailable(state, track, sector, format_));
+      }
+      // A chain that comes back on itself has no end and no true sum.
+      if (!visited_.Visit(position)) {
+        FailDamage("sector " + std::to_string(number) + " " + Place(track, sector) + " was read before");
+      }
+      const bool first = number == 1;
+      Need(position, first ? 4 : 2, number, track, sector);
+      in_.SeekTo(position);
+      const std::uint8_t nextTrack = in_.ReadByte();
+      const std::uint8_t nextSector = in_.ReadByte();
+      const std::uint64_t last = nextTrack != 0 ? 255 : nextSector;
+      std::uint64_t begin = 2;
+      if (first) {
+        report.loadAddress = in_.ReadWord();
+        sink_.BeginProgram(in_, report.loadAddress);
+        begin = 4;
+      }
+      if (last >= begin) {
+        Need(position, last + 1, number, track, sector);
+        sum += in_.SumBytes(last - begin + 1);
+        size += last - begin + 1;
+      }
+      if (nextTrack == 0) {
+        break;
+      }
+      track = nextTrack;
+      sector = nextSector;
+    }
+    report.rawCrc = static_cast<std::int32_t>(sum);
+    report.size = size;
+  }
+
+ private:
+  // The first `bytes` bytes of the sector at `position` lie within the file.
+  void Need(std::uint64_t position, std::uint64_t bytes, std::uint64_t number, std::uint8_t track,
+            std::uint8_t sector) const {
+    if (position + bytes > in_.FileLength()) {
+      FailDamage("sector " + std::to_string(number) + " " + Place(track, sector) + " " + BeyondTheEnd(in_));
+    }
+  }
+
+  InputFile& in_;
+  SectorLocator& locator_;
+  const DiskFormat& format_;
+  ProgramSink& sink_;
+  VisitedSectors visited_;
+};
+
+// A sector of the disk's own structure (its header, its directory), or the
+// end of the walk with what is wrong with it.
+std::uint64_t StructureSector(SectorLocator& locator, const DiskFormat& format, std::string_view what,
+                              std::uint8_t track, std::uint8_t sector) {
+  std::uint64_t position = 0;
+  const SectorState state = locator.Locate(track, sector, position);
+  if (state != SectorState::kFound) {
+    FailDamage(std::string(what) + " " + Unavailable(state, track, sector, format));
+  }
+  return position;
 }
 
 // A plain image: sectors lie in the file where the format's arithmetic puts
-// them. Tracks outside the format's range have no place: such a sector
-// cannot be read, so the run ends as for a sector beyond the end of the file.
+// them. Tracks outside the format's range have no place.
 class ImageLocator final : public SectorLocator {
  public:
   explicit ImageLocator(const DiskFormat& format) : format_(format) {}
-  std::uint64_t Locate(std::uint8_t track, std::uint8_t sector) override {
+  SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
     if (track < 1 || track > format_.lastTrack) {
-      FailRun(kReadFailure);
+      return SectorState::kPastLastTrack;
     }
-    return format_.Position(track, sector);
+    position = format_.Position(track, sector);
+    return SectorState::kFound;
   }
 
  private:
   const DiskFormat& format_;
 };
 
+void ReadImage(InputFile& in, ProgramSink& sink, const ContainerNames& names, const DiskFormat& format) {
+  ImageLocator locator(format);
+  WalkDisk(in, locator, format, sink, names);
+}
+
 }  // namespace
 
-void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ReportWriter& reports,
+void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ProgramSink& sink,
               const ContainerNames& names) {
   EntryReport report;
   report.pcFileName = names.pcFileName;
-  in.SeekTo(locator.Locate(format.headerTrack, format.headerSector) + format.diskNameOffset);
+  const std::uint64_t header =
+      StructureSector(locator, format, "header sector", format.headerTrack, format.headerSector);
+  if (header + format.diskNameOffset + kNameLength > in.FileLength()) {
+    FailDamage("header sector " + Place(format.headerTrack, format.headerSector) + " " + BeyondTheEnd(in));
+  }
+  in.SeekTo(header + format.diskNameOffset);
   const std::string diskName = in.ReadText(kNameLength);
   report.imageNameHex = ToHex(diskName);
   report.imageName = ToPrintable(diskName);
 
   VisitedSectors walked(format.SectorPlaces());
-  VisitedSectors chain(format.SectorPlaces());
-  std::uint64_t position = locator.Locate(format.directoryTrack, format.directorySector);
+  ChainWalk chain(in, locator, format, sink);
+  std::uint8_t track = format.directoryTrack;
+  std::uint8_t sector = format.directorySector;
+  std::uint64_t position = StructureSector(locator, format, "directory sector", track, sector);
   walked.Visit(position);
   for (;;) {
     std::uint8_t nextTrack = 0;
@@ -112,7 +197,11 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, R
     // Entry by entry, so that a file cut inside a directory sector still
     // gives the reports of the entries before the cut.
     for (int i = 0; i < kEntriesPerSector; ++i) {
-      in.SeekTo(position + kEntrySize * static_cast<std::uint64_t>(i));
+      const std::uint64_t entry = position + kEntrySize * static_cast<std::uint64_t>(i);
+      if (entry + kEntryBytes > in.FileLength()) {
+        FailDamage("directory sector " + Place(track, sector) + " " + BeyondTheEnd(in));
+      }
+      in.SeekTo(entry);
       const std::uint8_t linkTrack = in.ReadByte();
       const std::uint8_t linkSector = in.ReadByte();
       if (i == 0) {
@@ -131,34 +220,33 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, R
       }
       report.entryNameHex = ToHex(rawName);
       report.entryName = ToPrintable(rawName);
-      WalkChain(in, locator, reports, firstTrack, firstSector, chain, report);
-      reports.WriteEntryReport(report, format.container);
+      chain.Walk(firstTrack, firstSector, report);
+      sink.EndProgram(report, names.format);
     }
     // Track 0 ends the directory, whatever the sector; so does a link back
     // to a directory sector already walked.
     if (nextTrack == 0) {
       return;
     }
-    position = locator.Locate(nextTrack, nextSector);
-    if (!walked.Visit(position)) {
+    std::uint64_t next = 0;
+    if (const SectorState state = locator.Locate(nextTrack, nextSector, next); state != SectorState::kFound) {
+      FailDamage("directory sector " + Place(track, sector) + " " +
+                 (state == SectorState::kPastLastTrack
+                      ? "links to " + PastLastTrack(nextTrack, format)
+                      : "links to " + Place(nextTrack, nextSector) + ", which " +
+                            (state == SectorState::kNotOnDisk ? "is not on the disk" : "has no good copy")));
+    }
+    if (!walked.Visit(next)) {
       return;
     }
+    position = next;
+    track = nextTrack;
+    sector = nextSector;
   }
 }
 
-void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
-  ImageLocator locator(kD64Format);
-  WalkDisk(in, locator, kD64Format, reports, names);
-}
-
-void ReadD71(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
-  ImageLocator locator(kD71Format);
-  WalkDisk(in, locator, kD71Format, reports, names);
-}
-
-void ReadD81(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
-  ImageLocator locator(kD81Format);
-  WalkDisk(in, locator, kD81Format, reports, names);
-}
+void ReadD64(InputFile& in, ProgramSink& sink, const ContainerNames& names) { ReadImage(in, sink, names, kD64Format); }
+void ReadD71(InputFile& in, ProgramSink& sink, const ContainerNames& names) { ReadImage(in, sink, names, kD71Format); }
+void ReadD81(InputFile& in, ProgramSink& sink, const ContainerNames& names) { ReadImage(in, sink, names, kD81Format); }
 
 }  // namespace zumtal

@@ -10,6 +10,14 @@
 
 namespace zumtal {
 
+// Whether a sector can be had, and if not, why.
+enum class SectorState {
+  kFound,
+  kPastLastTrack,  // its track lies past the format's last
+  kNotOnDisk,      // an encoded image without its track, or that sector
+  kNoGoodCopy,     // its track holds no copy whose checksums hold
+};
+
 // Says where a sector's 256 bytes lie in the input file that the walk reads.
 // For a plain image that is arithmetic on the file itself; a format that
 // stores its sectors encoded decodes them into memory first and the walk
@@ -17,15 +25,14 @@ namespace zumtal {
 class SectorLocator {
  public:
   virtual ~SectorLocator() = default;
-  // The position of sector (track, sector), below kSectorSize times the
-  // format's SectorPlaces(). A sector that cannot be had ends the run with
-  // kReadFailure.
-  virtual std::uint64_t Locate(std::uint8_t track, std::uint8_t sector) = 0;
+  // Sets `position` to the place of sector (track, sector), below
+  // kSectorSize times the format's SectorPlaces(), when it can be had.
+  virtual SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) = 0;
 };
 
 // Reports every closed program (type 130) of the disk, in directory order,
 // reading `in` at the positions that `locator` gives.
-void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ReportWriter& reports,
+void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ProgramSink& sink,
               const ContainerNames& names);
 
 }  // namespace zumtal

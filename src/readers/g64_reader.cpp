@@ -8,7 +8,6 @@
 #include <span>
 #include <vector>
 
-#include "driver/run_failure.h"
 #include "readers/disk_walk.h"
 #include "readers/gcr.h"
 
@@ -32,21 +31,24 @@ class G64Locator final : public SectorLocator {
   // The decoded sectors, at the places that kG64Format gives them.
   std::span<const std::uint8_t> Image() const { return image_; }
 
-  // A sector that its track does not hold (a sector number past the track's
-  // count included: the stream has no "further on"), or holds in no good
-  // copy, cannot be read.
-  std::uint64_t Locate(std::uint8_t track, std::uint8_t sector) override {
+  // A sector number past the track's count is not on the disk: the stream
+  // has no "further on".
+  SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
     if (track < 1 || track > kG64Format.lastTrack) {
-      FailRun(kReadFailure);
+      return SectorState::kPastLastTrack;
     }
     if (!decoded_[track]) {
       decoded_[track] = true;
-      Decode(track);
+      present_[track] = Decode(track);
     }
-    if (sector >= kG64Format.sectorsPerTrack[track] || (good_[track] >> sector & 1) == 0) {
-      FailRun(kReadFailure);
+    if (!present_[track] || sector >= kG64Format.sectorsPerTrack[track]) {
+      return SectorState::kNotOnDisk;
     }
-    return kG64Format.Position(track, sector);
+    if ((good_[track] >> sector & 1) == 0) {
+      return SectorState::kNoGoodCopy;
+    }
+    position = kG64Format.Position(track, sector);
+    return SectorState::kFound;
   }
 
  private:
@@ -54,17 +56,16 @@ class G64Locator final : public SectorLocator {
   // An entry past the header's count, or offset 0, is an absent track. The
   // header's largest track size is not consulted: each track's own 2-byte
   // length says how much of the file holds its stream, and a read past the
-  // end of the file ends the run.
-  void Decode(std::uint8_t track) {
+  // end of the file ends the run. False for an absent track.
+  bool Decode(std::uint8_t track) {
     const std::uint64_t entry = 2 * (track - 1u);
     if (entry >= entries_) {
-      return;
+      return false;
     }
     file_.SeekTo(kOffsetsAt + 4 * entry);
-    const std::uint32_t low = file_.ReadWord();
-    const std::uint32_t offset = low | std::uint32_t{file_.ReadWord()} << 16;
+    const std::uint32_t offset = file_.ReadLong();
     if (offset == 0) {
-      return;
+      return false;
     }
     file_.SeekTo(offset);
     const std::size_t length = file_.ReadWord();
@@ -77,6 +78,7 @@ class G64Locator final : public SectorLocator {
         good_[track] |= std::uint32_t{1} << s;
       }
     }
+    return true;
   }
 
   InputFile& file_;
@@ -84,6 +86,7 @@ class G64Locator final : public SectorLocator {
   std::vector<std::uint8_t> image_;
   std::vector<std::uint8_t> stream_;
   std::array<bool, kG64Format.lastTrack + 1> decoded_{};
+  std::array<bool, kG64Format.lastTrack + 1> present_{};
   std::array<std::uint32_t, kG64Format.lastTrack + 1> good_{};  // one bit per sector with a good copy
 };
 
@@ -91,10 +94,10 @@ static_assert(kG64Format.sectorsPerTrack[1] <= 32, "a track's good sectors are k
 
 }  // namespace
 
-void ReadG64(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+void ReadG64(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
   G64Locator locator(in);
   InputFile image(locator.Image());
-  WalkDisk(image, locator, kG64Format, reports, names);
+  WalkDisk(image, locator, kG64Format, sink, names);
 }
 
 }  // namespace zumtal

@@ -1,5 +1,5 @@
 // Gzip files: one compressed stream of one or more members.
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "readers/archives.h"
 #include "readers/inflate.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 namespace zumtal {
 

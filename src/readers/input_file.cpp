@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 namespace zumtal {
 
@@ -95,6 +95,11 @@ std::uint16_t InputFile::ReadWord() {
   const std::uint8_t low = ReadByte();
   const std::uint8_t high = ReadByte();
   return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+std::uint32_t InputFile::ReadLong() {
+  const std::uint32_t low = ReadWord();
+  return low | std::uint32_t{ReadWord()} << 16;
 }
 
 std::string InputFile::ReadText(std::size_t count) {

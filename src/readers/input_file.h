@@ -66,6 +66,7 @@ class InputFile {
   }
   // Low byte first.
   std::uint16_t ReadWord();
+  std::uint32_t ReadLong();
   // Exactly `count` bytes, as they stand.
   std::string ReadText(std::size_t count);
   // Copies the next `count` bytes into `destination`, in large steps.
@@ -79,7 +80,6 @@ class InputFile {
 
   // Any offset is accepted; a read beyond the end fails.
   void SeekTo(std::uint64_t offset) { position_ = offset; }
-  bool AtEnd() const { return position_ >= length_; }
   std::uint64_t FileLength() const { return length_; }
 
  private:

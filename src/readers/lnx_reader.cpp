@@ -13,7 +13,8 @@
 #include <optional>
 #include <vector>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
+#include "base/text.h"
 #include "readers/names.h"
 #include "readers/readers.h"
 
@@ -36,17 +37,11 @@ constexpr std::uint64_t kBeyond = std::uint64_t{1} << 61;
 // costs a read.
 constexpr std::size_t kBatch = 256;
 
-bool IsDigit(char character) { return character >= '0' && character <= '9'; }
-
-char Upper(char character) {
-  return character >= 'a' && character <= 'z' ? static_cast<char>(character - 'a' + 'A') : character;
-}
-
 bool HoldsLynx(std::string_view line) {
   constexpr std::string_view kWord = "LYNX";
   for (std::size_t at = 0; at + kWord.size() <= line.size(); ++at) {
     std::size_t matched = 0;
-    while (matched < kWord.size() && Upper(line[at + matched]) == kWord[matched]) {
+    while (matched < kWord.size() && AsciiUpper(line[at + matched]) == kWord[matched]) {
       ++matched;
     }
     if (matched == kWord.size()) {
@@ -133,6 +128,7 @@ struct Program {
   std::uint64_t start;
   std::int64_t own;  // its own bytes; fewer than none when the directory says so
   std::uint64_t blockBytes;
+  std::uint64_t entryAt;  // where its directory lines begin
 };
 
 // The directory after its signature line, read a file at a time.
@@ -140,6 +136,9 @@ class Directory {
  public:
   Directory(InputFile& in, std::uint64_t position, std::uint64_t dataStart)
       : in_(in), position_(position), textEnd_(std::min(in.FileLength(), dataStart)), fileStart_(dataStart) {}
+
+  // Where the next line begins; after a failed read, the line that failed.
+  std::uint64_t Position() const { return position_; }
 
   std::optional<std::uint64_t> NumberLine() {
     const auto line = ReadLine(in_, position_, textEnd_);
@@ -150,6 +149,7 @@ class Directory {
   // true with `program` set for a program.
   bool NextFile(bool lastFile, std::optional<Program>& program) {
     program.reset();
+    const std::uint64_t entryAt = position_;
     auto name = ReadLine(in_, position_, textEnd_);
     if (!name) {
       return false;
@@ -163,8 +163,8 @@ class Directory {
       return false;
     }
     const std::string_view letter = TrimBlanks(*type);
-    const bool isProgram = letter.size() == 1 && Upper(letter[0]) == 'P';
-    if (letter.size() == 1 && Upper(letter[0]) == 'R' && !NumberLine()) {
+    const bool isProgram = letter.size() == 1 && AsciiUpper(letter[0]) == 'P';
+    if (letter.size() == 1 && AsciiUpper(letter[0]) == 'R' && !NumberLine()) {
       return false;  // a REL file's record length
     }
     const std::uint64_t blockBytes = kBlock * *blocks;
@@ -181,7 +181,7 @@ class Directory {
       own = static_cast<std::int64_t>(std::min(blockBytes, in_.FileLength() - start));
     }
     if (isProgram) {
-      program = Program{std::move(*name), start, own, blockBytes};
+      program = Program{std::move(*name), start, own, blockBytes, entryAt};
     }
     return true;
   }
@@ -193,46 +193,58 @@ class Directory {
   std::uint64_t fileStart_;
 };
 
-void ReportProgram(InputFile& in, ReportWriter& reports, const Program& program, EntryReport& report) {
+[[noreturn]] void FailHeader(std::string_view what, std::uint64_t at) {
+  FailDamage("Lynx header: " + std::string(what) + " at byte " + std::to_string(at));
+}
+
+void ReportProgram(InputFile& in, ProgramSink& sink, const ContainerNames& names, const Program& program,
+                   EntryReport& report) {
+  report.entryName = ToPrintable(program.name);
+  report.entryNameHex = ToHex(program.name);
   // Fewer than two bytes hold no load address; more than the file's blocks
   // would reach into the next file's.
   if (program.own < 2 || static_cast<std::uint64_t>(program.own) > program.blockBytes) {
-    FailRun(kReadFailure);
+    FailHeader("byte count that its blocks cannot hold", program.entryAt);
   }
-  report.entryName = ToPrintable(program.name);
-  report.entryNameHex = ToHex(program.name);
+  const std::uint64_t end = program.start + static_cast<std::uint64_t>(program.own);
+  if (end > in.FileLength()) {
+    FailDamage("bytes " + std::to_string(program.start) + " to " + std::to_string(end) +
+               " lie beyond the end of the file (" + std::to_string(in.FileLength()) + " bytes)");
+  }
   in.SeekTo(program.start);
   report.loadAddress = in.ReadWord();
-  reports.BeginProgram(in, report.loadAddress);
+  sink.BeginProgram(in, report.loadAddress);
   report.size = static_cast<std::uint64_t>(program.own) - 2;
   report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
-  reports.WriteEntryReport(report, Container::kLnx);
+  sink.EndProgram(report, names.format);
 }
 
 }  // namespace
 
-void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+void ReadLnx(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
   std::optional<std::uint64_t> position;
   if (in.FileLength() >= 2) {
     position = DirectoryStart(in);
   }
   std::optional<std::string> signature;
+  std::uint64_t signatureAt = 0;
   if (position) {
+    signatureAt = *position;
     signature = ReadLine(in, *position, in.FileLength());
   }
   if (!signature || !HoldsLynx(*signature)) {
-    reports.WriteNotC64(names.pcFileName);
+    sink.NotC64(names.pcFileName);
     return;
   }
 
   const auto directoryBlocks = LeadingNumber(*signature);
   if (!directoryBlocks) {
-    FailRun(kReadFailure);
+    FailHeader("no block count before the signature", signatureAt);
   }
   Directory directory(in, *position, kBlock * directoryBlocks->value);
   const auto count = directory.NumberLine();
   if (!count) {
-    FailRun(kReadFailure);
+    FailHeader("no file count", directory.Position());
   }
 
   EntryReport report;
@@ -241,13 +253,13 @@ void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names) 
   report.imageNameHex = ToHex(names.bareName);
   std::vector<Program> batch;
   std::uint64_t done = 0;
-  bool damaged = false;
-  while (done < *count && !damaged) {
+  std::optional<std::uint64_t> damagedAt;
+  while (done < *count && !damagedAt) {
     batch.clear();
     while (batch.size() < kBatch && done < *count) {
       std::optional<Program> program;
       if (!directory.NextFile(done + 1 == *count, program)) {
-        damaged = true;
+        damagedAt = directory.Position();
         break;
       }
       ++done;
@@ -256,11 +268,11 @@ void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names) 
       }
     }
     for (const Program& program : batch) {
-      ReportProgram(in, reports, program, report);
+      ReportProgram(in, sink, names, program, report);
     }
   }
-  if (damaged) {
-    FailRun(kReadFailure);
+  if (damagedAt) {
+    FailHeader("entry " + std::to_string(done + 1) + " cut short or malformed", *damagedAt);
   }
 }
 

@@ -14,7 +14,7 @@ constexpr std::uint64_t kDataOffset = 26;
 
 }  // namespace
 
-void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
   EntryReport report;
   report.pcFileName = names.pcFileName;
   report.imageName = names.bareName;
@@ -28,16 +28,16 @@ void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names) 
 
   in.SeekTo(kDataOffset);
   report.loadAddress = in.ReadWord();
-  reports.BeginProgram(in, report.loadAddress);
+  sink.BeginProgram(in, report.loadAddress);
   // The load address was read, so the file holds at least 28 bytes.
   report.size = in.FileLength() - kDataOffset - 2;
   report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
-  reports.WriteEntryReport(report, Container::kP00);
+  sink.EndProgram(report, names.format);
 }
 
-void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+void ReadPc64NonProgram(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
   (void)in;
-  (void)reports;
+  (void)sink;
   (void)names;
 }
 

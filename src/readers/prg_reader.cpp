@@ -4,7 +4,7 @@
 
 namespace zumtal {
 
-void ReadPrg(InputFile& in, ReportWriter& reports, const ContainerNames& names) {
+void ReadPrg(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
   const std::string_view bare = names.bareName;
   EntryReport report;
   report.pcFileName = names.pcFileName;
@@ -15,11 +15,11 @@ void ReadPrg(InputFile& in, ReportWriter& reports, const ContainerNames& names) 
 
   in.SeekTo(0);
   report.loadAddress = in.ReadWord();
-  reports.BeginProgram(in, report.loadAddress);
+  sink.BeginProgram(in, report.loadAddress);
   // Two bytes were read, so the file holds at least two.
   report.rawCrc = static_cast<std::int32_t>(in.SumBytes(in.FileLength() - 2));
   report.size = in.FileLength() - 2;
-  reports.WriteEntryReport(report, Container::kPrg);
+  sink.EndProgram(report, names.format);
 }
 
 }  // namespace zumtal

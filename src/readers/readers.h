@@ -1,14 +1,34 @@
-// The container readers. Each reads the open input file through its
-// primitives and hands one report per program found to the report writer.
+// The container formats, one row each, and their readers. Each reader reads
+// the open input file through its primitives and hands every program it
+// finds to a program sink.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "readers/input_file.h"
-#include "report/entry_report.h"
+#include "readers/program_sink.h"
 
 namespace zumtal {
+
+struct ContainerNames;
+using Reader = void (*)(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+
+// One container format.
+struct Format {
+  // Its name as the machine-readable layouts write it ("D64").
+  std::string_view name;
+  // The upper-cased extension keys it is read by, blank-separated; '#'
+  // stands for any digit (".P##").
+  std::string_view keys;
+  // The long block's marker of the two name labels.
+  char marker;
+  Reader read;
+  // Its line in --help: the extensions as shown, and what it is.
+  std::string_view helpNames;
+  std::string_view help;
+};
 
 // The names a reader is given for one container.
 struct ContainerNames {
@@ -18,29 +38,32 @@ struct ContainerNames {
   // The container's own bare name: the last component of its (inner) name,
   // which single-program containers and archives report as their image name.
   std::string_view bareName;
+  // The format's row: the reader's programs are reported as of this format.
+  const Format& format;
 };
 
-using Reader = void (*)(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-
-void ReadPrg(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadT64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadD64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadD71(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadD81(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadP00(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-// A PC64 file of another type (sequential, user, relative, deleted): it holds
-// no program, so there is nothing to report.
-void ReadPc64NonProgram(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-// A file with no Lynx signature gets the not-a-C64-file line.
-void ReadLnx(InputFile& in, ReportWriter& reports, const ContainerNames& names);
-void ReadG64(InputFile& in, ReportWriter& reports, const ContainerNames& names);
+// Every format, in the order --help lists them. A key that two rows match
+// belongs to the earlier one.
+std::span<const Format> Formats();
 
 // The upper-cased last four bytes of a name (all of it when shorter): the
-// key that selects a reader.
+// key that selects a format, and the key line before a file's reports.
 std::string ExtensionKey(std::string_view fileName);
 
-// The reader that an upper-cased extension key (".D64") selects, or nullptr
-// when no reader reads it.
-Reader FindReader(std::string_view extensionKey);
+// The format that reads a file of this name, or nullptr.
+const Format* FindFormat(std::string_view fileName);
+
+void ReadPrg(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadT64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadD64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadD71(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadD81(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadG64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+// A PC64 file of another type (sequential, user, relative, deleted): it holds
+// no program, so there is nothing to report.
+void ReadPc64NonProgram(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+// A file with no Lynx signature gets the not-a-C64-file line.
+void ReadLnx(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 
 }  // namespace zumtal

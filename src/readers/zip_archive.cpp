@@ -6,7 +6,7 @@
 #include <iterator>
 #include <memory>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "readers/archives.h"
 #include "readers/inflate.h"
 
@@ -31,14 +31,9 @@ constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
 
-std::uint32_t ReadLong(InputFile& in) {
-  const std::uint32_t low = in.ReadWord();
-  return low | static_cast<std::uint32_t>(in.ReadWord()) << 16;
-}
-
 std::uint64_t ReadQuad(InputFile& in) {
-  const std::uint64_t low = ReadLong(in);
-  return low | static_cast<std::uint64_t>(ReadLong(in)) << 32;
+  const std::uint64_t low = in.ReadLong();
+  return low | static_cast<std::uint64_t>(in.ReadLong()) << 32;
 }
 
 std::uint32_t Get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
@@ -94,8 +89,8 @@ Directory FindDirectory(InputFile& in) {
   in.SeekTo(end + 10);
   Directory directory;
   directory.count = in.ReadWord();
-  const std::uint32_t size = ReadLong(in);
-  directory.offset = ReadLong(in);
+  const std::uint32_t size = in.ReadLong();
+  directory.offset = in.ReadLong();
   if (directory.count != 0xFFFF && size != kEscape32 && directory.offset != kEscape32) {
     return directory;
   }
@@ -104,14 +99,14 @@ Directory FindDirectory(InputFile& in) {
     return directory;
   }
   in.SeekTo(end - kLocatorSize);
-  if (ReadLong(in) != kZip64LocatorSignature) {
+  if (in.ReadLong() != kZip64LocatorSignature) {
     return directory;
   }
   in.SeekTo(end - kLocatorSize + 8);
   const std::uint64_t record = ReadQuad(in);
   Require(Within(in, record, 56), "ZIP64 end record beyond the end of the file");
   in.SeekTo(record);
-  Require(ReadLong(in) == kZip64EndSignature, "damaged ZIP64 end record");
+  Require(in.ReadLong() == kZip64EndSignature, "damaged ZIP64 end record");
   in.SeekTo(record + 32);
   directory.count = ReadQuad(in);
   in.SeekTo(record + 48);
@@ -124,7 +119,7 @@ Directory FindDirectory(InputFile& in) {
 std::vector<std::uint8_t> ZipMember::Extract() const {
   Require(Within(in_, localHeader, kLocalSize), "local header beyond the end of the file");
   in_.SeekTo(localHeader);
-  Require(ReadLong(in_) == kLocalSignature, "damaged local header");
+  Require(in_.ReadLong() == kLocalSignature, "damaged local header");
   in_.SeekTo(localHeader + 26);
   const std::uint64_t nameLength = in_.ReadWord();
   const std::uint64_t extraLength = in_.ReadWord();
@@ -177,7 +172,7 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
   std::uint64_t position = directory.offset;
   for (std::uint64_t index = 0; index < directory.count; ++index) {
     InputFile* fixed = &cover(position, kCentralSize);
-    Require(ReadLong(*fixed) == kCentralSignature, "damaged central directory");
+    Require(fixed->ReadLong() == kCentralSignature, "damaged central directory");
     fixed->SeekTo(position - pieceStart + 28);
     const std::uint64_t nameLength = fixed->ReadWord();
     const std::uint64_t extraLength = fixed->ReadWord();
@@ -189,11 +184,11 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
     ZipMember member(in, taken);
     member.method = entry.ReadWord();
     entry.SeekTo(base + 16);
-    member.crc = ReadLong(entry);
-    member.compressedSize = ReadLong(entry);
-    member.size = ReadLong(entry);
+    member.crc = entry.ReadLong();
+    member.compressedSize = entry.ReadLong();
+    member.size = entry.ReadLong();
     entry.SeekTo(base + 42);
-    member.localHeader = ReadLong(entry);
+    member.localHeader = entry.ReadLong();
     const std::string name = entry.ReadText(static_cast<std::size_t>(nameLength));
     // The ZIP64 field holds, in this order, those of the three values that
     // the entry itself cannot.
@@ -225,7 +220,7 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
       std::string why = "compression method ";
       visitor.Skip(name, why.append(std::to_string(member.method)).append(" not read, skipped"));
     } else if (member.size > kMaxMemberSize) {
-      visitor.Skip(name, "larger than 64 MiB, skipped");
+      visitor.Skip(name, kTooLarge);
     } else {
       visitor.Member(name, member);
     }

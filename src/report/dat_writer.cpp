@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "base/text.h"
 #include "report/text_encoding.h"
 
 namespace zumtal {
@@ -70,15 +71,6 @@ std::string Escaped(std::string_view text) {
   return escaped;
 }
 
-std::string AsciiLowerCase(std::string text) {
-  for (auto& character : text) {
-    if (character >= 'A' && character <= 'Z') {
-      character = static_cast<char>(character - 'A' + 'a');
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 std::string XmlCharacters(std::string_view bytes) {
@@ -127,7 +119,7 @@ std::string RomStem(std::string_view entryName) {
 
 std::string UniqueNames::Claim(const std::string& stem, std::string_view tail) {
   std::string name = stem + std::string(tail);
-  std::string key = AsciiLowerCase(name);
+  std::string key = AsciiLower(name);
   if (taken_.insert(key).second) {
     return name;
   }
@@ -136,7 +128,7 @@ std::string UniqueNames::Claim(const std::string& stem, std::string_view tail) {
   std::uint64_t& next = next_.try_emplace(std::move(key), 2).first->second;
   for (;; ++next) {
     name = stem + " (" + std::to_string(next) + ")" + std::string(tail);
-    if (taken_.insert(AsciiLowerCase(name)).second) {
+    if (taken_.insert(AsciiLower(name)).second) {
       ++next;
       return name;
     }
@@ -157,7 +149,7 @@ DatWriter::DatWriter(Output& out, std::string_view version) : out_(out) {
   out_.Line("\t</header>");
 }
 
-void DatWriter::AddRom(const EntryReport& report, const ProgramDigests& digests) {
+void DatWriter::AddRom(const EntryReport& report, const ProgramHashes& digests) {
   if (finished_) {
     return;
   }

@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "report/entry_report.h"
 #include "report/output.h"
-#include "report/program_digests.h"
+#include "report/program_hash.h"
+#include "report/report_writer.h"
 
 namespace zumtal {
 
@@ -43,7 +43,7 @@ class DatWriter {
 
   // A program; its game is opened first when none is open or the open one
   // holds another PC file name.
-  void AddRom(const EntryReport& report, const ProgramDigests& digests);
+  void AddRom(const EntryReport& report, const ProgramHashes& digests);
   // The container of the last programs ends: the next program opens a new
   // game, even under the same PC file name.
   void EndContainer();

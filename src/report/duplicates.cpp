@@ -4,19 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include "base/text.h"
 #include "report/text_encoding.h"
 
 namespace zumtal {
 
 namespace {
 
-constexpr std::size_t kBlock = 64 * 1024;
-
 // Lines ended by a line feed alone (JSON Lines) pass EndLine's flushing by:
 // what is buffered goes out in blocks from here, even within a long line.
 void WriteInBlocks(Output& out, std::string_view text) {
   out.Write(text);
-  if (out.Text().size() >= kBlock) {
+  if (out.Text().size() >= Output::kBlock) {
     out.Flush();
   }
 }
@@ -38,7 +37,7 @@ struct DuplicateFinder::Grouping {
   std::uint64_t distinct = 0;
 };
 
-void DuplicateFinder::Add(const EntryReport& report, const ProgramDigests& digests) {
+void DuplicateFinder::Add(const EntryReport& report, const ProgramHashes& digests) {
   // A container's programs come one after another: its names are kept once.
   const auto last = static_cast<std::uint32_t>(containers_.size() - 1);
   if (containers_.empty() || FileName(last) != report.pcFileName || ImageName(last) != report.imageName) {
@@ -124,8 +123,6 @@ DuplicateFinder::Grouping DuplicateFinder::GroupCopies() const {
   return grouping;
 }
 
-DuplicateSummary DuplicateFinder::Summary() const { return Summarize(GroupCopies()); }
-
 DuplicateSummary DuplicateFinder::Summarize(const Grouping& grouping) const {
   DuplicateSummary summary;
   summary.programs = records_.size();
@@ -188,7 +185,7 @@ void DuplicateFinder::WriteJson(Output& out) const {
       line += ",\"entry_name\":";
       AppendJsonString(line, EntryName(index));
       line += "}";
-      if (line.size() >= kBlock) {
+      if (line.size() >= Output::kBlock) {
         WriteInBlocks(out, line);
         line.clear();
       }

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "report/entry_report.h"
 #include "report/output.h"
-#include "report/program_digests.h"
+#include "report/program_hash.h"
+#include "report/report_writer.h"
 
 namespace zumtal {
 
@@ -26,7 +26,7 @@ class DuplicateFinder {
  public:
   // One program, in the order found. The programs of one container arrive
   // one after another and share one copy of its file and image names.
-  void Add(const EntryReport& report, const ProgramDigests& digests);
+  void Add(const EntryReport& report, const ProgramHashes& digests);
 
   // Each group of two or more programs with one SHA-1, in the order its
   // first copy was found, one CR LF line per copy in the order found and an
@@ -34,8 +34,6 @@ class DuplicateFinder {
   void WriteText(Output& out) const;
   // The same as JSON Lines: an object per group, then the summary object.
   void WriteJson(Output& out) const;
-
-  DuplicateSummary Summary() const;
 
  private:
   // 40 bytes per program (36 in 32-bit builds); its entry name ends at entryEnd in entryNames_

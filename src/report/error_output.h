@@ -14,7 +14,7 @@ class ErrorOutput {
  public:
   // Keeps everything written in memory (tests).
   ErrorOutput() = default;
-  explicit ErrorOutput(const StandardOutput& target) : toMemory_(false), target_(target) {}
+  explicit ErrorOutput(const StandardStream& target) : toMemory_(false), target_(target) {}
 
   bool IsTerminal() const { return target_.terminal; }
   void Write(std::string_view text) {
@@ -30,7 +30,7 @@ class ErrorOutput {
 
  private:
   bool toMemory_ = true;
-  StandardOutput target_;
+  StandardStream target_;
   std::string text_;
 };
 

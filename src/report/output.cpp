@@ -2,11 +2,11 @@
 
 #include <charconv>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 namespace zumtal {
 
-Output::Output(const StandardOutput& target) : toMemory_(false), target_(target) { buffer_.reserve(kBlock + 4096); }
+Output::Output(const StandardStream& target) : toMemory_(false), target_(target) { buffer_.reserve(kBlock + 4096); }
 
 void Output::WriteNumber(std::int64_t value) {
   char digits[24];

@@ -13,11 +13,14 @@ namespace zumtal {
 
 class Output {
  public:
+  // Standard output goes out in blocks of this size, when not a terminal.
+  static constexpr std::size_t kBlock = 64 * 1024;
+
   // Keeps everything written in memory (tests and fuzzing).
   Output() = default;
   // Writes to standard output: each complete line at once on a terminal,
   // otherwise in large blocks.
-  explicit Output(const StandardOutput& target);
+  explicit Output(const StandardStream& target);
 
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
@@ -47,9 +50,8 @@ class Output {
   std::string TakeText() { return std::exchange(buffer_, {}); }
 
  private:
-  static constexpr std::size_t kBlock = 64 * 1024;
   bool toMemory_ = true;
-  StandardOutput target_;
+  StandardStream target_;
   std::string buffer_;
   std::string_view lineEnd_ = "\r\n";
 };

@@ -13,12 +13,12 @@ using Sha1Value = std::array<std::uint8_t, 20>;
 
 // The MD5 and SHA-1 of one stream of bytes at a time. A failure of the
 // library (out of memory) ends the run with the system's error number.
-class Digests {
+class Md5AndSha1 {
  public:
-  Digests();
-  ~Digests();
-  Digests(const Digests&) = delete;
-  Digests& operator=(const Digests&) = delete;
+  Md5AndSha1();
+  ~Md5AndSha1();
+  Md5AndSha1(const Md5AndSha1&) = delete;
+  Md5AndSha1& operator=(const Md5AndSha1&) = delete;
 
   // Begins a new stream.
   void Reset();

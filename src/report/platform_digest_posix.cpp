@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "report/platform_digest.h"
 
 namespace zumtal {
@@ -27,13 +27,13 @@ const Algorithms& Fetched() {
 
 void Check(int result) {
   if (result != 1) {
-    FailRun(ENOMEM);
+    FailSystem(ENOMEM);
   }
 }
 
 }  // namespace
 
-struct Digests::State {
+struct Md5AndSha1::State {
   EVP_MD_CTX* md5 = EVP_MD_CTX_new();
   EVP_MD_CTX* sha1 = EVP_MD_CTX_new();
   ~State() {
@@ -42,26 +42,26 @@ struct Digests::State {
   }
 };
 
-Digests::Digests() : state_(std::make_unique<State>()) {
+Md5AndSha1::Md5AndSha1() : state_(std::make_unique<State>()) {
   if (state_->md5 == nullptr || state_->sha1 == nullptr || Fetched().md5 == nullptr || Fetched().sha1 == nullptr) {
-    FailRun(ENOMEM);
+    FailSystem(ENOMEM);
   }
   Reset();
 }
 
-Digests::~Digests() = default;
+Md5AndSha1::~Md5AndSha1() = default;
 
-void Digests::Reset() {
+void Md5AndSha1::Reset() {
   Check(EVP_DigestInit_ex(state_->md5, Fetched().md5, nullptr));
   Check(EVP_DigestInit_ex(state_->sha1, Fetched().sha1, nullptr));
 }
 
-void Digests::Update(const std::uint8_t* bytes, std::size_t count) {
+void Md5AndSha1::Update(const std::uint8_t* bytes, std::size_t count) {
   Check(EVP_DigestUpdate(state_->md5, bytes, count));
   Check(EVP_DigestUpdate(state_->sha1, bytes, count));
 }
 
-void Digests::Finish(Md5Value& md5, Sha1Value& sha1) {
+void Md5AndSha1::Finish(Md5Value& md5, Sha1Value& sha1) {
   Check(EVP_DigestFinal_ex(state_->md5, md5.data(), nullptr));
   Check(EVP_DigestFinal_ex(state_->sha1, sha1.data(), nullptr));
 }

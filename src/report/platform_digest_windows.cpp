@@ -3,7 +3,7 @@
 // After windows.h.
 #include <bcrypt.h>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 #include "report/platform_digest.h"
 
 namespace zumtal {
@@ -41,14 +41,14 @@ const Providers& Opened() {
 
 void Check(NTSTATUS status) {
   if (!Succeeded(status)) {
-    FailRun(ERROR_NOT_ENOUGH_MEMORY);
+    FailSystem(ERROR_NOT_ENOUGH_MEMORY);
   }
 }
 
 // One hash object per stream: CNG allocates it.
 BCRYPT_HASH_HANDLE NewHash(BCRYPT_ALG_HANDLE provider) {
   if (provider == nullptr) {
-    FailRun(ERROR_NOT_ENOUGH_MEMORY);
+    FailSystem(ERROR_NOT_ENOUGH_MEMORY);
   }
   BCRYPT_HASH_HANDLE hash = nullptr;
   Check(BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0));
@@ -74,7 +74,7 @@ void Feed(BCRYPT_HASH_HANDLE hash, const std::uint8_t* bytes, std::size_t count)
 
 }  // namespace
 
-struct Digests::State {
+struct Md5AndSha1::State {
   BCRYPT_HASH_HANDLE md5 = nullptr;
   BCRYPT_HASH_HANDLE sha1 = nullptr;
   ~State() {
@@ -83,23 +83,23 @@ struct Digests::State {
   }
 };
 
-Digests::Digests() : state_(std::make_unique<State>()) { Reset(); }
+Md5AndSha1::Md5AndSha1() : state_(std::make_unique<State>()) { Reset(); }
 
-Digests::~Digests() = default;
+Md5AndSha1::~Md5AndSha1() = default;
 
-void Digests::Reset() {
+void Md5AndSha1::Reset() {
   Destroy(state_->md5);
   Destroy(state_->sha1);
   state_->md5 = NewHash(Opened().md5);
   state_->sha1 = NewHash(Opened().sha1);
 }
 
-void Digests::Update(const std::uint8_t* bytes, std::size_t count) {
+void Md5AndSha1::Update(const std::uint8_t* bytes, std::size_t count) {
   Feed(state_->md5, bytes, count);
   Feed(state_->sha1, bytes, count);
 }
 
-void Digests::Finish(Md5Value& md5, Sha1Value& sha1) {
+void Md5AndSha1::Finish(Md5Value& md5, Sha1Value& sha1) {
   Check(BCryptFinishHash(state_->md5, md5.data(), static_cast<ULONG>(md5.size()), 0));
   Check(BCryptFinishHash(state_->sha1, sha1.data(), static_cast<ULONG>(sha1.size()), 0));
 }

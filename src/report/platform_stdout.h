@@ -1,4 +1,4 @@
-// Platform: the process's standard output.
+// Platform: the process's standard output and standard error.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,8 @@
 
 namespace zumtal {
 
-struct StandardOutput {
+// Standard output or standard error, as the process inherited it.
+struct StandardStream {
   std::intptr_t handle = -1;
   bool terminal = false;
   // Non-zero when standard output is unusable from the start (closed): every
@@ -16,11 +17,11 @@ struct StandardOutput {
 };
 
 // Makes standard output, as the process inherited it, ready for writing.
-StandardOutput OpenStandardOutput();
+StandardStream OpenStandardOutput();
 
 // Standard error as the process inherited it, for the usage error and the
 // progress line only.
-StandardOutput OpenStandardError();
+StandardStream OpenStandardError();
 
 // Writes all bytes; returns 0 or the system's error number. `written` counts
 // the bytes that went out, also when the write fails part way.

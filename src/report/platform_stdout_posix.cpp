@@ -9,10 +9,10 @@
 
 namespace zumtal {
 
-StandardOutput OpenStandardOutput() {
+StandardStream OpenStandardOutput() {
   // A closed pipe must be a failed write, not a death by signal.
   signal(SIGPIPE, SIG_IGN);
-  StandardOutput out;
+  StandardStream out;
   out.handle = STDOUT_FILENO;
   if (fcntl(STDOUT_FILENO, F_GETFL) == -1) {
     out.error = errno;
@@ -28,8 +28,8 @@ StandardOutput OpenStandardOutput() {
   return out;
 }
 
-StandardOutput OpenStandardError() {
-  StandardOutput err;
+StandardStream OpenStandardError() {
+  StandardStream err;
   err.handle = STDERR_FILENO;
   if (fcntl(STDERR_FILENO, F_GETFL) == -1) {
     err.error = errno;
@@ -54,6 +54,5 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
   }
   return 0;
 }
-
 
 }  // namespace zumtal

@@ -6,8 +6,8 @@
 
 namespace zumtal {
 
-StandardOutput OpenStandardOutput() {
-  StandardOutput out;
+StandardStream OpenStandardOutput() {
+  StandardStream out;
   const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
     out.error = ERROR_INVALID_HANDLE;
@@ -18,8 +18,8 @@ StandardOutput OpenStandardOutput() {
   return out;
 }
 
-StandardOutput OpenStandardError() {
-  StandardOutput err;
+StandardStream OpenStandardError() {
+  StandardStream err;
   const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
   if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
     err.error = ERROR_INVALID_HANDLE;
@@ -42,6 +42,5 @@ int WriteAll(std::intptr_t handle, const char* data, std::size_t size, std::size
   }
   return 0;
 }
-
 
 }  // namespace zumtal

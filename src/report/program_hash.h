@@ -26,8 +26,8 @@ class ProgramHash final : public ByteSink {
 
  private:
   std::uint32_t crc_ = 0;
-  Digests digests_;
-  bool open_ = true;  // the digests take bytes (a new Digests does)
+  Md5AndSha1 digests_;
+  bool open_ = true;  // the digests take bytes (a new Md5AndSha1 does)
 };
 
 }  // namespace zumtal

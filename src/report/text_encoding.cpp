@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/text.h"
+
 namespace zumtal {
 
 std::size_t Utf8Sequence(std::string_view text, char32_t& codePoint) {
@@ -59,7 +61,6 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-  static constexpr char kDigits[] = "0123456789abcdef";
   out.push_back('"');
   char32_t codePoint = 0;
   while (!text.empty()) {
@@ -94,8 +95,8 @@ void AppendJsonString(std::string& out, std::string_view text) {
       default:
         if (codePoint < 0x20) {
           out.append("\\u00");
-          out.push_back(kDigits[codePoint >> 4]);
-          out.push_back(kDigits[codePoint & 0xFu]);
+          out.push_back(kLowerHexDigits[codePoint >> 4]);
+          out.push_back(kLowerHexDigits[codePoint & 0xFu]);
         } else {
           out.append(text.substr(0, length));
         }

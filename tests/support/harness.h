@@ -4,10 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/run_failure.h"
 #include "builders.h"
-#include "driver/run_failure.h"
 #include "readers/names.h"
 #include "readers/readers.h"
+#include "report/report_writer.h"
 
 namespace zumtal::testing {
 
@@ -24,8 +25,13 @@ inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileN
   ReportWriter reports(out, layout);
   InputFile in(std::move(bytes));
   ReaderResult result;
+  // The reader's own row; a test's own reader is read as the first format.
+  const Format* format = &Formats().front();
+  for (const Format& row : Formats()) {
+    format = row.read == reader ? &row : format;
+  }
   try {
-    reader(in, reports, ContainerNames{fileName, bareName.empty() ? fileName : bareName});
+    reader(in, reports, ContainerNames{fileName, bareName.empty() ? fileName : bareName, *format});
   } catch (const RunFailure& failure) {
     result.status = failure.Code();
   }

@@ -1,29 +1,33 @@
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 #include <utility>
 
+#include "base/text.h"
+
 namespace zumtal {
 
-RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading)
-    : code_(code), trace_(std::move(trace)), reading_(std::move(reading)) {}
+RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading, std::string cause)
+    : code_(code), trace_(std::move(trace)), reading_(std::move(reading)), cause_(std::move(cause)) {}
 
-[[gnu::noinline]] void FailRun(int code) {
-  // Skip CaptureTrace itself and this function: the trace begins at the
-  // place that failed.
-  throw RunFailure(code, CaptureTrace(2), code == kReadFailure ? "cannot be read" : "");
-}
-
+// Each skips CaptureTrace itself and its own frame: the trace begins at the
+// place that failed.
 [[gnu::noinline]] void FailSystem(int error) { throw RunFailure(error, CaptureTrace(2)); }
 
-[[gnu::noinline]] void FailRead(const char* what) { throw RunFailure(kReadFailure, CaptureTrace(2), what); }
+[[gnu::noinline]] void FailRead(std::string what) {
+  std::string cause = what;
+  throw RunFailure(kReadFailure, CaptureTrace(2), std::move(what), std::move(cause));
+}
+
+[[gnu::noinline]] void FailDamage(std::string cause) {
+  throw RunFailure(kReadFailure, CaptureTrace(2), "cannot be read", std::move(cause));
+}
 
 namespace {
 
 std::string Hex8(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text = "0x00000000";
   for (int i = 9; i >= 2; --i) {
-    text[static_cast<std::size_t>(i)] = kDigits[value & 0xFu];
+    text[static_cast<std::size_t>(i)] = kUpperHexDigits[value & 0xFu];
     value >>= 4;
   }
   return text;

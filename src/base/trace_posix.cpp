@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 namespace zumtal {
 

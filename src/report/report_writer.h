@@ -1,4 +1,6 @@
-// The report of one program: a CSV line, or the six-line long block.
+// The report writer: every program's report, and every line about a file,
+// in the run's layout (CSV lines, six-line blocks, JSON Lines), or collected
+// for a summary of the whole run.
 #pragma once
 
 #include <cstdint>
@@ -6,32 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "readers/program_sink.h"
+#include "readers/readers.h"
 #include "report/output.h"
 #include "report/program_hash.h"
 
 namespace zumtal {
 
-class InputFile;
 class ProgramHash;
 class RunFailure;
-
-enum class Container { kPrg, kT64, kD64, kD71, kD81, kG64, kP00, kLnx };
-
-// The format's name as machine-readable layouts write it ("D64").
-std::string_view FormatName(Container container);
-
-struct EntryReport {
-  std::string pcFileName;
-  std::string imageName;
-  std::string entryName;
-  std::uint16_t loadAddress = 0;
-  // The true number of data bytes; the CSV line and the long block write it
-  // modulo 65536.
-  std::uint64_t size = 0;
-  std::int32_t rawCrc = 0;
-  std::string imageNameHex;
-  std::string entryNameHex;
-};
 
 // How the run writes its reports: CSV lines, six-line blocks (-l), or JSON
 // Lines (--json), the one layout with hashes.
@@ -42,20 +27,23 @@ enum class Layout { kCsv, kLong, kJson };
 // files and where each container begins.
 enum class Collect { kNone, kDuplicates, kDat };
 
+// How many trace lines the failure lines hold: many would flood a terminal.
+constexpr std::size_t TraceDepth(bool terminal) { return terminal ? 9 : 257; }
+
 // Where readers hand their reports: the output and the run's layout.
-class ReportWriter {
+class ReportWriter final : public ProgramSink {
  public:
   ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone);
-  ReportWriter(Output& out, bool longMode) : ReportWriter(out, longMode ? Layout::kLong : Layout::kCsv) {}
   ~ReportWriter();
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
 
-  // Called by a reader once it has read a program's load address, before
-  // it sums the program's data bytes from `in`. In the layouts with hashes
-  // the bytes that `in` sums from now on go into the program's hashes.
-  void BeginProgram(InputFile& in, std::uint16_t loadAddress);
-  void WriteEntryReport(const EntryReport& report, Container container);
+  // In the layouts with hashes the bytes that `in` sums from now on go into
+  // the program's hashes.
+  void BeginProgram(InputFile& in, std::uint16_t loadAddress) override;
+  void EndProgram(const EntryReport& report, const Format& format) override;
+  // A file that no reader reads, or that is not of the form its name says.
+  void NotC64(std::string_view name) override;
 
   // The lines of the run about files rather than programs. Every layout
   // decides how (and whether) it writes each of them.
@@ -63,8 +51,6 @@ class ReportWriter {
   void WriteKeyLine(std::string_view key);
   // A file that could not be opened.
   void WriteOpenError(std::string_view name);
-  // A file that no reader reads.
-  void WriteNotC64(std::string_view name);
   // Anything else passed over or cut short: "!Error: NAME: what".
   void WriteProblem(std::string_view name, std::string_view what);
 
@@ -82,9 +68,9 @@ class ReportWriter {
   // What a collecting writer gathered since the last call, in order.
   struct Collected {
     enum class Kind { kProgram, kComment, kContainer } kind;
-    EntryReport report;       // kProgram
-    ProgramHashes digests;    // kProgram
-    std::string text;         // kComment: the line as the CSV layout writes it
+    EntryReport report;     // kProgram
+    ProgramHashes digests;  // kProgram
+    std::string text;       // kComment: the line as the CSV layout writes it
   };
   std::vector<Collected> TakeCollected();
 

@@ -1,31 +1,17 @@
-#include "report/entry_report.h"
+#include "report/report_writer.h"
 
 #include <charconv>
 #include <utility>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
+#include "base/text.h"
 #include "readers/input_file.h"
-#include "readers/names.h"
-#include "report/text_encoding.h"
 #include "report/program_hash.h"
+#include "report/text_encoding.h"
 
 namespace zumtal {
 
 namespace {
-
-struct FormatTraits {
-  std::string_view name;
-  char marker;  // the long block's marker of the two name labels
-};
-
-// By Container, in its order.
-constexpr FormatTraits kFormats[] = {
-    {"PRG", 'v'}, {"T64", ' '}, {"D64", 'e'}, {"D71", 'e'}, {"D81", 'e'}, {"G64", 'e'}, {"P00", 'v'}, {"LNX", ' '},
-};
-
-const FormatTraits& Traits(Container container) { return kFormats[static_cast<std::size_t>(container)]; }
-
-char Marker(Container container) { return Traits(container).marker; }
 
 void AppendNumber(std::string& out, std::int64_t value) {
   char digits[24];
@@ -36,12 +22,8 @@ void AppendNumber(std::string& out, std::int64_t value) {
 // Lower-case hex, as hash values are written.
 template <std::size_t N>
 void AppendHashHex(std::string& out, const std::array<std::uint8_t, N>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
   out.push_back('"');
-  for (const std::uint8_t byte : bytes) {
-    out.push_back(kDigits[byte >> 4]);
-    out.push_back(kDigits[byte & 0xF]);
-  }
+  AppendLowerHex(out, bytes.data(), N);
   out.push_back('"');
 }
 
@@ -53,8 +35,6 @@ void AppendKey(std::string& out, std::string_view key) {
 }
 
 }  // namespace
-
-std::string_view FormatName(Container container) { return Traits(container).name; }
 
 ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect)
     : out_(out), layout_(layout), collect_(collect) {
@@ -94,7 +74,7 @@ void ReportWriter::WriteEvent(std::string_view name, std::string_view error) {
   out_.Line(line_);
 }
 
-void ReportWriter::WriteEntryReport(const EntryReport& report, Container container) {
+void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
   ++programs_;
   if (collect_ != Collect::kNone) {
     collected_.push_back({Collected::Kind::kProgram, report, hash_->Finish(), {}});
@@ -106,7 +86,7 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
     const struct {
       std::string_view key;
       std::string_view text;
-    } texts[] = {{"format", FormatName(container)},
+    } texts[] = {{"format", format.name},
                  {"image_name", report.imageName},
                  {"image_name_hex", report.imageNameHex},
                  {"entry_name", report.entryName},
@@ -122,10 +102,9 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
     AppendKey(line_, "raw_crc");
     AppendNumber(line_, report.rawCrc);
     AppendKey(line_, "crc32");
-    const std::array<std::uint8_t, 4> crc{static_cast<std::uint8_t>(hashes.crc32 >> 24),
-                                          static_cast<std::uint8_t>(hashes.crc32 >> 16),
-                                          static_cast<std::uint8_t>(hashes.crc32 >> 8),
-                                          static_cast<std::uint8_t>(hashes.crc32)};
+    const std::array<std::uint8_t, 4> crc{
+        static_cast<std::uint8_t>(hashes.crc32 >> 24), static_cast<std::uint8_t>(hashes.crc32 >> 16),
+        static_cast<std::uint8_t>(hashes.crc32 >> 8), static_cast<std::uint8_t>(hashes.crc32)};
     AppendHashHex(line_, crc);
     AppendKey(line_, "md5");
     AppendHashHex(line_, hashes.md5);
@@ -136,7 +115,7 @@ void ReportWriter::WriteEntryReport(const EntryReport& report, Container contain
     return;
   }
   if (layout_ == Layout::kLong) {
-    const char marker[] = {Marker(container), ' '};
+    const char marker[] = {format.marker, ' '};
     const std::string_view markerText(marker, sizeof marker);
     out_.Write("Dos filename :  ");
     out_.Line(report.pcFileName);
@@ -188,7 +167,7 @@ void ReportWriter::WriteOpenError(std::string_view name) {
   WriteFileLine(name, std::string(name) + " file open error. Skipped...", "file open error");
 }
 
-void ReportWriter::WriteNotC64(std::string_view name) {
+void ReportWriter::NotC64(std::string_view name) {
   WriteFileLine(name, "!Error: " + std::string(name) + " is not C64 file.", "not a C64 file");
 }
 
@@ -228,8 +207,7 @@ void ReportWriter::WriteFailure(const RunFailure& failure) {
     out_.Write(out_.LineEnd());
     return;
   }
-  // Many trace lines would flood a terminal.
-  for (const auto& line : FailureLines(failure, out_.IsTerminal() ? 9 : 257)) {
+  for (const auto& line : FailureLines(failure, TraceDepth(out_.IsTerminal()))) {
     out_.Write(line);
     out_.Write(out_.LineEnd());
   }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/run_failure.h"
+#include "base/run_failure.h"
 
 namespace zumtal {
 

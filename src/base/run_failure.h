@@ -1,6 +1,7 @@
 // The run-ending failure. Every checked operation that fails throws
-// RunFailure through FailRun; only main turns it into the failure lines and
-// the exit status, so everything below main stays testable in-process.
+// RunFailure through one of the Fail functions; only main turns it into the
+// failure lines and the exit status, so everything below main stays testable
+// in-process.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,7 @@ inline constexpr int kReadFailure = 100;
 
 class RunFailure : public std::exception {
  public:
-  RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading = {});
+  RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading = {}, std::string cause = {});
   int Code() const noexcept { return code_; }
   // A read from an input that cannot deliver its bytes, as opposed to a
   // failed write or close: only such a failure may be kept going past.
@@ -24,6 +25,9 @@ class RunFailure : public std::exception {
   // For a read failure: what could not be read, for the line that replaces
   // the failure lines when the run keeps going.
   const std::string& Reading() const noexcept { return reading_; }
+  // For a read failure: what is damaged and where, in the words of the
+  // damage line ("sector 3 (track 17 sector 1) was read before").
+  const std::string& Cause() const noexcept { return cause_; }
   // Code addresses relative to the program's load address: the place of the
   // failure first, then the active calls, innermost first.
   const std::vector<std::uint32_t>& Trace() const noexcept { return trace_; }
@@ -33,18 +37,19 @@ class RunFailure : public std::exception {
   int code_;
   std::vector<std::uint32_t> trace_;
   std::string reading_;
+  std::string cause_;
 };
-
-// Ends the run with the given exit status; kReadFailure counts as a read
-// failure of no particular kind.
-[[noreturn]] void FailRun(int code);
 
 // Ends the run with a system error number: a failed write or close, never
 // kept going past, whatever the number.
 [[noreturn]] void FailSystem(int error);
 
 // Ends the run with status 100: a read that cannot deliver, and what it was.
-[[noreturn]] void FailRead(const char* what);
+[[noreturn]] void FailRead(std::string what);
+
+// Ends the run with status 100: damage in a container's structure or in one
+// of its programs, and what and where it is.
+[[noreturn]] void FailDamage(std::string cause);
 
 // The failure lines without line ends: "Runtime error N at 0xPLACE", the
 // trace lines (at most maxTraceLines of them) and an empty line.

@@ -1,0 +1,42 @@
+// What the readers hand on, and to whom: each program they find, as a
+// report, and the bytes it is made of. The report writer implements the
+// sink; tests use small sinks of their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zumtal {
+
+class InputFile;
+struct Format;
+
+struct EntryReport {
+  std::string pcFileName;
+  std::string imageName;
+  std::string entryName;
+  std::uint16_t loadAddress = 0;
+  // The true number of data bytes; the CSV line and the long block write it
+  // modulo 65536.
+  std::uint64_t size = 0;
+  std::int32_t rawCrc = 0;
+  std::string imageNameHex;
+  std::string entryNameHex;
+};
+
+class ProgramSink {
+ public:
+  // A program begins: its load address has been read, and from now on the
+  // bytes that `in` sums are its data bytes, in order.
+  virtual void BeginProgram(InputFile& in, std::uint16_t loadAddress) = 0;
+  // Its report, once its data bytes are summed, in a container of `format`.
+  virtual void EndProgram(const EntryReport& report, const Format& format) = 0;
+  // The file is of no form that is read, although its name said it would be.
+  virtual void NotC64(std::string_view pcFileName) = 0;
+
+ protected:
+  ~ProgramSink() = default;
+};
+
+}  // namespace zumtal
