@@ -13,10 +13,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zumtal;
   Output out;
-  ReportWriter reports(out, Layout::kCsv);
+  ReportWriter reports(out, Layout::kCsv, Collect::kNone, size % 2 == 1);
   InputFile in(std::vector<std::uint8_t>(data, data + size));
   try {
-    CatalogueInput(in, ZUMTAL_FUZZ_NAME, ZUMTAL_FUZZ_NAME, 0, CatalogueContext{reports, size % 2 == 1, nullptr});
+    CatalogueInput(in, ZUMTAL_FUZZ_NAME, ZUMTAL_FUZZ_NAME, 0, CatalogueContext{reports});
   } catch (const RunFailure& failure) {
     if (!failure.IsReadFailure()) {
       __builtin_trap();  // reading an archive fails only by reading

@@ -216,6 +216,11 @@ TEST(EndToEnd, Hostile) {
   chainLoop.AddProgram("LOOP", Program(0x0801, 3000));
   chainLoop.Link({1, 10}, {1, 0});
   dir.Write("chainloop.d64", chainLoop.bytes());
+  // Its second program links to track 99; the third and fourth are whole.
+  DiskBuilder broken;
+  for (const char* name : {"FIRST", "BROKEN", "THIRD", "FOURTH"}) broken.AddProgram(name, Program(0x0801, 600));
+  broken.At({broken.At(broken.Directory(0))[32 + 3], broken.At(broken.Directory(0))[32 + 4]})[0] = 99;
+  dir.Write("broken.d64", broken.bytes());
   T64Builder tape("HUGE COUNT", 1);
   tape.SetCount(65535);
   tape.bytes().resize(100);
@@ -268,10 +273,11 @@ TEST(EndToEnd, Hostile) {
   }
   std::ofstream("deep.prg") << "\x01\x08Z";
   fs::current_path(back);
-  RunScenarios(
-      "hostile", dir.path(),
-      {"chainloop.d64", "count.t64", "dirloop.d64", "dirloop.d81", "empty.d71", "bomb.zip", "-k bomb.zip huge.zip",
-       "deep.zip", "many.zip", "-k beyond.zip overlap.zip", "overlap.zip", "-k plain.d64.gz cut.d64.gz", "-r tree"});
+  RunScenarios("hostile", dir.path(),
+               {"chainloop.d64", "count.t64", "dirloop.d64", "dirloop.d81", "empty.d71", "bomb.zip",
+                "-k bomb.zip huge.zip", "deep.zip", "many.zip", "-k beyond.zip overlap.zip", "overlap.zip",
+                "-k plain.d64.gz cut.d64.gz", "-r tree", "broken.d64", "-k broken.d64 count.t64", "-k -l broken.d64",
+                "--json -k broken.d64 dirloop.d81", "--duplicates -k broken.d64 broken.d64", "--dat -k broken.d64"});
 }
 
 // One program as a PRG file, on a tape, on a disk, in a zip and gzipped; two

@@ -6,21 +6,14 @@
 
 namespace zumtal {
 
-RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading, std::string cause)
-    : code_(code), trace_(std::move(trace)), reading_(std::move(reading)), cause_(std::move(cause)) {}
+RunFailure::RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading)
+    : code_(code), trace_(std::move(trace)), reading_(std::move(reading)) {}
 
 // Each skips CaptureTrace itself and its own frame: the trace begins at the
 // place that failed.
 [[gnu::noinline]] void FailSystem(int error) { throw RunFailure(error, CaptureTrace(2)); }
 
-[[gnu::noinline]] void FailRead(std::string what) {
-  std::string cause = what;
-  throw RunFailure(kReadFailure, CaptureTrace(2), std::move(what), std::move(cause));
-}
-
-[[gnu::noinline]] void FailDamage(std::string cause) {
-  throw RunFailure(kReadFailure, CaptureTrace(2), "cannot be read", std::move(cause));
-}
+[[gnu::noinline]] void FailRead(std::string what) { throw RunFailure(kReadFailure, CaptureTrace(2), std::move(what)); }
 
 namespace {
 

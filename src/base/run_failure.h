@@ -17,17 +17,15 @@ inline constexpr int kReadFailure = 100;
 
 class RunFailure : public std::exception {
  public:
-  RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading = {}, std::string cause = {});
+  RunFailure(int code, std::vector<std::uint32_t> trace, std::string reading = {});
   int Code() const noexcept { return code_; }
   // A read from an input that cannot deliver its bytes, as opposed to a
   // failed write or close: only such a failure may be kept going past.
   bool IsReadFailure() const noexcept { return !reading_.empty(); }
-  // For a read failure: what could not be read, for the line that replaces
-  // the failure lines when the run keeps going.
+  // For a read failure: what is damaged and where, for the line that
+  // replaces the failure lines when the run keeps going ("sector 3 (track 17
+  // sector 1) was read before").
   const std::string& Reading() const noexcept { return reading_; }
-  // For a read failure: what is damaged and where, in the words of the
-  // damage line ("sector 3 (track 17 sector 1) was read before").
-  const std::string& Cause() const noexcept { return cause_; }
   // Code addresses relative to the program's load address: the place of the
   // failure first, then the active calls, innermost first.
   const std::vector<std::uint32_t>& Trace() const noexcept { return trace_; }
@@ -37,19 +35,15 @@ class RunFailure : public std::exception {
   int code_;
   std::vector<std::uint32_t> trace_;
   std::string reading_;
-  std::string cause_;
 };
 
 // Ends the run with a system error number: a failed write or close, never
 // kept going past, whatever the number.
 [[noreturn]] void FailSystem(int error);
 
-// Ends the run with status 100: a read that cannot deliver, and what it was.
+// Ends the run with status 100: a read that cannot deliver, or damage in a
+// container or one of its programs; `what` says what and where it is.
 [[noreturn]] void FailRead(std::string what);
-
-// Ends the run with status 100: damage in a container's structure or in one
-// of its programs, and what and where it is.
-[[noreturn]] void FailDamage(std::string cause);
 
 // The failure lines without line ends: "Runtime error N at 0xPLACE", the
 // trace lines (at most maxTraceLines of them) and an empty line.

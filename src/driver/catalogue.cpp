@@ -15,17 +15,20 @@ int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerN
              const CatalogueContext& context);
 
 // Runs `read`; with keep-going, a read failure in it becomes one line about
-// `name`, and the run goes on.
+// `name`, and the run goes on. Returns 100 when anything in it was kept
+// going past.
 template <typename Read>
 int Guarded(std::string_view name, const CatalogueContext& context, Read read) {
   context.reports.BeginFile(name);
+  const std::uint64_t damaged = context.reports.DamageCount();
   try {
-    return read();
+    const int status = read();
+    return context.reports.DamageCount() != damaged ? kReadFailure : status;
   } catch (const RunFailure& failure) {
-    if (!context.keepGoing || !failure.IsReadFailure()) {
+    if (!context.reports.KeepsGoing() || !failure.IsReadFailure()) {
       throw;
     }
-    context.reports.WriteProblem(name, failure.Reading());
+    context.reports.WriteDamage(name, failure.Reading());
     return failure.Code();
   }
 }

@@ -4,7 +4,6 @@
 
 #include <string_view>
 
-#include "driver/progress.h"
 #include "readers/input_file.h"
 #include "report/report_writer.h"
 
@@ -15,10 +14,8 @@ namespace zumtal {
 inline constexpr int kMaxArchiveLevel = 8;
 
 struct CatalogueContext {
+  // Also says whether the run keeps going past damage (-k).
   ReportWriter& reports;
-  // A read failure gets one line and the run goes on.
-  bool keepGoing = false;
-  Progress* progress = nullptr;
 };
 
 // Catalogues the open input `in`. `pcFileName` is its name in the reports

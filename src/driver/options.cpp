@@ -15,7 +15,8 @@ constexpr OptionRow kOptions[] = {
      "below",
      [](Options& o, std::string_view) { return o.recursive = true; }},
     {"-k", "--keep-going", "",
-     "a file that cannot be read gets one line and the run goes on; the exit status is still 100",
+     "damage gets one line that says what and where, and the run goes on: with the disk's or archive's next "
+     "program when one program is damaged, else with the next file; the exit status is still 100",
      [](Options& o, std::string_view) { return o.keepGoing = true; }},
     {"", "--json", "",
      "JSON Lines: one object per program, with the CRC-32, MD5 and SHA-1 of its PRG form, and one per problem",

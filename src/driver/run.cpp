@@ -91,7 +91,7 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
   JobResult result;
   result.name = job.name;
   Output text;
-  ReportWriter reports(text, settings.layout, settings.collect);
+  ReportWriter reports(text, settings.layout, settings.collect, settings.keepGoing);
   try {
     if (!job.problem.empty()) {
       reports.WriteProblem(job.name, job.problem);
@@ -100,7 +100,7 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
     } else {
       result.bytes = job.in->FileLength();
       if (job.bare != "STDERR.TXT") {
-        result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports, settings.keepGoing});
+        result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports});
       }
       job.in->Close();
     }

@@ -77,21 +77,22 @@ class ChainWalk {
     visited_.Clear();
     std::uint32_t sum = 0;
     std::uint64_t size = 0;
+    std::uint32_t marked = 0;
     for (std::uint64_t number = 1;; ++number) {
       std::uint64_t position = 0;
       if (const SectorState state = locator_.Locate(track, sector, position); state != SectorState::kFound) {
         // The first sector is named by the directory entry, the others by a link.
         if (state == SectorState::kPastLastTrack) {
-          FailDamage(number == 1
-                         ? "sector 1 lies on " + PastLastTrack(track, format_)
-                         : "sector " + std::to_string(number - 1) + " links to " + PastLastTrack(track, format_));
+          FailRead(number == 1 ? "sector 1 lies on " + PastLastTrack(track, format_)
+                               : "sector " + std::to_string(number - 1) + " links to " + PastLastTrack(track, format_));
         }
-        FailDamage("sector " + std::to_string(number) + " " + Unavailable(state, track, sector, format_));
+        FailRead("sector " + std::to_string(number) + " " + Unavailable(state, track, sector, format_));
       }
       // A chain that comes back on itself has no end and no true sum.
       if (!visited_.Visit(position)) {
-        FailDamage("sector " + std::to_string(number) + " " + Place(track, sector) + " was read before");
+        FailRead("sector " + std::to_string(number) + " " + Place(track, sector) + " was read before");
       }
+      marked += locator_.MarkedBad(position) ? 1u : 0u;
       const bool first = number == 1;
       Need(position, first ? 4 : 2, number, track, sector);
       in_.SeekTo(position);
@@ -117,6 +118,7 @@ class ChainWalk {
     }
     report.rawCrc = static_cast<std::int32_t>(sum);
     report.size = size;
+    report.sectorErrors = marked;
   }
 
  private:
@@ -124,7 +126,7 @@ class ChainWalk {
   void Need(std::uint64_t position, std::uint64_t bytes, std::uint64_t number, std::uint8_t track,
             std::uint8_t sector) const {
     if (position + bytes > in_.FileLength()) {
-      FailDamage("sector " + std::to_string(number) + " " + Place(track, sector) + " " + BeyondTheEnd(in_));
+      FailRead("sector " + std::to_string(number) + " " + Place(track, sector) + " " + BeyondTheEnd(in_));
     }
   }
 
@@ -142,16 +144,26 @@ std::uint64_t StructureSector(SectorLocator& locator, const DiskFormat& format, 
   std::uint64_t position = 0;
   const SectorState state = locator.Locate(track, sector, position);
   if (state != SectorState::kFound) {
-    FailDamage(std::string(what) + " " + Unavailable(state, track, sector, format));
+    FailRead(std::string(what) + " " + Unavailable(state, track, sector, format));
   }
   return position;
 }
 
 // A plain image: sectors lie in the file where the format's arithmetic puts
-// them. Tracks outside the format's range have no place.
+// them. Tracks outside the format's range have no place. An image of the
+// usual or the largest number of tracks may be followed by one error byte
+// per sector, in the sectors' order: the code the drive gave when the disk
+// was copied, where 1 (and 0, as some tools write it) means no error.
 class ImageLocator final : public SectorLocator {
  public:
-  explicit ImageLocator(const DiskFormat& format) : format_(format) {}
+  ImageLocator(InputFile& in, const DiskFormat& format) : in_(in), format_(format) {
+    for (const int tracks : {format.usualTracks, format.lastTrack}) {
+      const std::uint64_t plain = format.ImageSize(tracks);
+      if (in.FileLength() == plain + plain / kSectorSize) {
+        errorsAt_ = plain;
+      }
+    }
+  }
   SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
     if (track < 1 || track > format_.lastTrack) {
       return SectorState::kPastLastTrack;
@@ -159,13 +171,22 @@ class ImageLocator final : public SectorLocator {
     position = format_.Position(track, sector);
     return SectorState::kFound;
   }
+  bool MarkedBad(std::uint64_t position) override {
+    if (errorsAt_ == 0 || position >= errorsAt_) {
+      return false;
+    }
+    in_.SeekTo(errorsAt_ + position / kSectorSize);
+    return in_.ReadByte() > 1;
+  }
 
  private:
+  InputFile& in_;
   const DiskFormat& format_;
+  std::uint64_t errorsAt_ = 0;  // where the error bytes begin; 0 for none
 };
 
 void ReadImage(InputFile& in, ProgramSink& sink, const ContainerNames& names, const DiskFormat& format) {
-  ImageLocator locator(format);
+  ImageLocator locator(in, format);
   WalkDisk(in, locator, format, sink, names);
 }
 
@@ -178,7 +199,7 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, P
   const std::uint64_t header =
       StructureSector(locator, format, "header sector", format.headerTrack, format.headerSector);
   if (header + format.diskNameOffset + kNameLength > in.FileLength()) {
-    FailDamage("header sector " + Place(format.headerTrack, format.headerSector) + " " + BeyondTheEnd(in));
+    FailRead("header sector " + Place(format.headerTrack, format.headerSector) + " " + BeyondTheEnd(in));
   }
   in.SeekTo(header + format.diskNameOffset);
   const std::string diskName = in.ReadText(kNameLength);
@@ -199,7 +220,7 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, P
     for (int i = 0; i < kEntriesPerSector; ++i) {
       const std::uint64_t entry = position + kEntrySize * static_cast<std::uint64_t>(i);
       if (entry + kEntryBytes > in.FileLength()) {
-        FailDamage("directory sector " + Place(track, sector) + " " + BeyondTheEnd(in));
+        FailRead("directory sector " + Place(track, sector) + " " + BeyondTheEnd(in));
       }
       in.SeekTo(entry);
       const std::uint8_t linkTrack = in.ReadByte();
@@ -220,8 +241,7 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, P
       }
       report.entryNameHex = ToHex(rawName);
       report.entryName = ToPrintable(rawName);
-      chain.Walk(firstTrack, firstSector, report);
-      sink.EndProgram(report, names.format);
+      ReadProgram(sink, report, names.format, [&] { chain.Walk(firstTrack, firstSector, report); });
     }
     // Track 0 ends the directory, whatever the sector; so does a link back
     // to a directory sector already walked.
@@ -230,11 +250,11 @@ void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, P
     }
     std::uint64_t next = 0;
     if (const SectorState state = locator.Locate(nextTrack, nextSector, next); state != SectorState::kFound) {
-      FailDamage("directory sector " + Place(track, sector) + " " +
-                 (state == SectorState::kPastLastTrack
-                      ? "links to " + PastLastTrack(nextTrack, format)
-                      : "links to " + Place(nextTrack, nextSector) + ", which " +
-                            (state == SectorState::kNotOnDisk ? "is not on the disk" : "has no good copy")));
+      FailRead("directory sector " + Place(track, sector) + " " +
+               (state == SectorState::kPastLastTrack
+                    ? "links to " + PastLastTrack(nextTrack, format)
+                    : "links to " + Place(nextTrack, nextSector) + ", which " +
+                          (state == SectorState::kNotOnDisk ? "is not on the disk" : "has no good copy")));
     }
     if (!walked.Visit(next)) {
       return;

@@ -28,6 +28,12 @@ class SectorLocator {
   // Sets `position` to the place of sector (track, sector), below
   // kSectorSize times the format's SectorPlaces(), when it can be had.
   virtual SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) = 0;
+  // Whether the image's error bytes mark the sector at `position` (as
+  // Locate gave it) as read by the drive with an error.
+  virtual bool MarkedBad(std::uint64_t position) {
+    (void)position;
+    return false;
+  }
 };
 
 // Reports every closed program (type 130) of the disk, in directory order,

@@ -53,25 +53,30 @@ class G64Locator final : public SectorLocator {
 
  private:
   // Entry 2(t - 1) is full track t; the half tracks between are passed over.
-  // An entry past the header's count, or offset 0, is an absent track. The
+  // An entry past the header's count or the end of the file, offset 0, or a
+  // stream that the file does not wholly hold is an absent track. The
   // header's largest track size is not consulted: each track's own 2-byte
-  // length says how much of the file holds its stream, and a read past the
-  // end of the file ends the run. False for an absent track.
+  // length says how much of the file holds its stream. False for an absent
+  // track.
   bool Decode(std::uint8_t track) {
     const std::uint64_t entry = 2 * (track - 1u);
-    if (entry >= entries_) {
+    const std::uint64_t length = file_.FileLength();
+    if (entry >= entries_ || kOffsetsAt + 4 * entry + 4 > length) {
       return false;
     }
     file_.SeekTo(kOffsetsAt + 4 * entry);
-    const std::uint32_t offset = file_.ReadLong();
-    if (offset == 0) {
+    const std::uint64_t offset = file_.ReadLong();
+    if (offset == 0 || offset + 2 > length) {
       return false;
     }
     file_.SeekTo(offset);
-    const std::size_t length = file_.ReadWord();
-    stream_.resize(length);
-    file_.ReadInto(stream_.data(), length);
-    const GcrTrack sectors = DecodeGcrTrack(stream_.data(), length, track);
+    const std::size_t size = file_.ReadWord();
+    if (offset + 2 + size > length) {
+      return false;
+    }
+    stream_.resize(size);
+    file_.ReadInto(stream_.data(), size);
+    const GcrTrack sectors = DecodeGcrTrack(stream_.data(), size, track);
     for (std::uint8_t s = 0; s < kG64Format.sectorsPerTrack[track]; ++s) {
       if (const std::uint8_t* bytes = sectors.Sector(s)) {
         std::memcpy(image_.data() + kG64Format.Position(track, s), bytes, kSectorSize);

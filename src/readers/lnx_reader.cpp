@@ -194,29 +194,30 @@ class Directory {
 };
 
 [[noreturn]] void FailHeader(std::string_view what, std::uint64_t at) {
-  FailDamage("Lynx header: " + std::string(what) + " at byte " + std::to_string(at));
+  FailRead("Lynx header: " + std::string(what) + " at byte " + std::to_string(at));
 }
 
 void ReportProgram(InputFile& in, ProgramSink& sink, const ContainerNames& names, const Program& program,
                    EntryReport& report) {
   report.entryName = ToPrintable(program.name);
   report.entryNameHex = ToHex(program.name);
-  // Fewer than two bytes hold no load address; more than the file's blocks
-  // would reach into the next file's.
-  if (program.own < 2 || static_cast<std::uint64_t>(program.own) > program.blockBytes) {
-    FailHeader("byte count that its blocks cannot hold", program.entryAt);
-  }
-  const std::uint64_t end = program.start + static_cast<std::uint64_t>(program.own);
-  if (end > in.FileLength()) {
-    FailDamage("bytes " + std::to_string(program.start) + " to " + std::to_string(end) +
+  ReadProgram(sink, report, names.format, [&] {
+    // Fewer than two bytes hold no load address; more than the file's
+    // blocks would reach into the next file's.
+    if (program.own < 2 || static_cast<std::uint64_t>(program.own) > program.blockBytes) {
+      FailHeader("byte count that its blocks cannot hold", program.entryAt);
+    }
+    const std::uint64_t end = program.start + static_cast<std::uint64_t>(program.own);
+    if (end > in.FileLength()) {
+      FailRead("bytes " + std::to_string(program.start) + " to " + std::to_string(end) +
                " lie beyond the end of the file (" + std::to_string(in.FileLength()) + " bytes)");
-  }
-  in.SeekTo(program.start);
-  report.loadAddress = in.ReadWord();
-  sink.BeginProgram(in, report.loadAddress);
-  report.size = static_cast<std::uint64_t>(program.own) - 2;
-  report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
-  sink.EndProgram(report, names.format);
+    }
+    in.SeekTo(program.start);
+    report.loadAddress = in.ReadWord();
+    sink.BeginProgram(in, report.loadAddress);
+    report.size = static_cast<std::uint64_t>(program.own) - 2;
+    report.rawCrc = static_cast<std::int32_t>(in.SumBytes(report.size));
+  });
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ struct EntryReport {
   std::int32_t rawCrc = 0;
   std::string imageNameHex;
   std::string entryNameHex;
+  // How many of its own sectors the image's error bytes mark as read with
+  // an error (codes other than 0 and 1); 0 where there are none.
+  std::uint32_t sectorErrors = 0;
 };
 
 class ProgramSink {
@@ -34,6 +37,11 @@ class ProgramSink {
   virtual void EndProgram(const EntryReport& report, const Format& format) = 0;
   // The file is of no form that is read, although its name said it would be.
   virtual void NotC64(std::string_view pcFileName) = 0;
+  // A program that cannot be read whole, with its names as far as they were
+  // read; `what` says what and where. True when the run keeps going past it:
+  // the reader then goes on with its next program. False: the damage ends
+  // the run.
+  virtual bool ProgramDamaged(const EntryReport& report, const Format& format, std::string_view what) = 0;
 
  protected:
   ~ProgramSink() = default;

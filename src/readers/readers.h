@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/run_failure.h"
 #include "readers/input_file.h"
 #include "readers/program_sink.h"
 
@@ -41,6 +42,22 @@ struct ContainerNames {
   // The format's row: the reader's programs are reported as of this format.
   const Format& format;
 };
+
+// Reads one program of a container with `read`, which fills `report`, and
+// hands it to the sink. Damage inside the program goes to the sink, which
+// may keep going past it; damage to the container itself is thrown on.
+template <typename Read>
+void ReadProgram(ProgramSink& sink, EntryReport& report, const Format& format, Read read) {
+  try {
+    read();
+  } catch (const RunFailure& damage) {
+    if (!damage.IsReadFailure() || !sink.ProgramDamaged(report, format, damage.Reading())) {
+      throw;
+    }
+    return;
+  }
+  sink.EndProgram(report, format);
+}
 
 // Every format, in the order --help lists them. A key that two rows match
 // belongs to the earlier one.

@@ -28,7 +28,7 @@ std::string Beyond(std::string_view subject, std::uint64_t begin, std::uint64_t 
 // The directory's bytes [begin, end) lie within the file.
 void NeedDirectory(const InputFile& in, std::uint64_t begin, std::uint64_t end) {
   if (end > in.FileLength()) {
-    FailDamage(Beyond("directory at bytes ", begin, end, in));
+    FailRead(Beyond("directory at bytes ", begin, end, in));
   }
 }
 
@@ -61,13 +61,14 @@ void ReadT64(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
     // common, and its low half alone would sum the wrong bytes.
     in.SeekTo(entry + 8);
     const std::uint64_t offset = in.ReadLong();
-    if (size != 0 && offset + size > in.FileLength()) {
-      FailDamage(Beyond("bytes ", offset, offset + size, in));
-    }
-    in.SeekTo(offset);
-    sink.BeginProgram(in, report.loadAddress);
-    report.rawCrc = static_cast<std::int32_t>(in.SumBytes(size));
-    sink.EndProgram(report, names.format);
+    ReadProgram(sink, report, names.format, [&] {
+      if (size != 0 && offset + size > in.FileLength()) {
+        FailRead(Beyond("bytes ", offset, offset + size, in));
+      }
+      in.SeekTo(offset);
+      sink.BeginProgram(in, report.loadAddress);
+      report.rawCrc = static_cast<std::int32_t>(in.SumBytes(size));
+    });
   }
 }
 

@@ -36,8 +36,8 @@ void AppendKey(std::string& out, std::string_view key) {
 
 }  // namespace
 
-ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect)
-    : out_(out), layout_(layout), collect_(collect) {
+ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing)
+    : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing) {
   if (layout_ == Layout::kJson || collect_ != Collect::kNone) {
     hash_ = std::make_unique<ProgramHash>();
   }
@@ -110,6 +110,8 @@ void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
     AppendHashHex(line_, hashes.md5);
     AppendKey(line_, "sha1");
     AppendHashHex(line_, hashes.sha1);
+    AppendKey(line_, "sector_errors");
+    AppendNumber(line_, report.sectorErrors);
     line_.push_back('}');
     out_.Line(line_);
     return;
@@ -173,6 +175,37 @@ void ReportWriter::NotC64(std::string_view name) {
 
 void ReportWriter::WriteProblem(std::string_view name, std::string_view what) {
   WriteFileLine(name, "!Error: " + std::string(name) + ": " + std::string(what), what);
+}
+
+bool ReportWriter::ProgramDamaged(const EntryReport& report, const Format& format, std::string_view what) {
+  if (!keepGoing_) {
+    return false;
+  }
+  ++damaged_;
+  std::string_view entry = report.entryName;
+  entry.remove_suffix(entry.size() - (entry.find_last_not_of(' ') + 1));
+  if (layout_ == Layout::kJson && collect_ != Collect::kDat) {
+    AppendFileKeys(report.pcFileName);
+    for (const auto& [key, text] : {std::pair<std::string_view, std::string_view>{"format", format.name},
+                                    {"entry_name", report.entryName},
+                                    {"entry_name_hex", report.entryNameHex},
+                                    {"error", what}}) {
+      AppendKey(line_, key);
+      AppendJsonString(line_, text);
+    }
+    line_.push_back('}');
+    out_.Line(line_);
+    return true;
+  }
+  std::string text = "!Error: " + report.pcFileName + ": ";
+  text.append(entry).append(": ").append(what);
+  WriteFileLine(report.pcFileName, text, what);
+  return true;
+}
+
+void ReportWriter::WriteDamage(std::string_view name, std::string_view what) {
+  ++damaged_;
+  WriteProblem(name, what);
 }
 
 void ReportWriter::WriteFileLine(std::string_view name, const std::string& text, std::string_view error) {

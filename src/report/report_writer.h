@@ -33,7 +33,8 @@ constexpr std::size_t TraceDepth(bool terminal) { return terminal ? 9 : 257; }
 // Where readers hand their reports: the output and the run's layout.
 class ReportWriter final : public ProgramSink {
  public:
-  ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone);
+  // With `keepGoing` (-k), damage gets one line and the run goes on.
+  ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone, bool keepGoing = false);
   ~ReportWriter();
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
@@ -44,6 +45,11 @@ class ReportWriter final : public ProgramSink {
   void EndProgram(const EntryReport& report, const Format& format) override;
   // A file that no reader reads, or that is not of the form its name says.
   void NotC64(std::string_view name) override;
+  // With keep-going: "!Error: PCFILE: ENTRY: what" in place of the report.
+  bool ProgramDamaged(const EntryReport& report, const Format& format, std::string_view what) override;
+  bool KeepsGoing() const { return keepGoing_; }
+  // The programs and containers kept going past so far.
+  std::uint64_t DamageCount() const { return damaged_; }
 
   // The lines of the run about files rather than programs. Every layout
   // decides how (and whether) it writes each of them.
@@ -53,6 +59,8 @@ class ReportWriter final : public ProgramSink {
   void WriteOpenError(std::string_view name);
   // Anything else passed over or cut short: "!Error: NAME: what".
   void WriteProblem(std::string_view name, std::string_view what);
+  // A container kept going past: its line, as WriteProblem's.
+  void WriteDamage(std::string_view name, std::string_view what);
 
   // The file or archive member being read from now on: the run-ending
   // failure names it.
@@ -85,6 +93,8 @@ class ReportWriter final : public ProgramSink {
   Output& out_;
   Layout layout_;
   Collect collect_;
+  bool keepGoing_;
+  std::uint64_t damaged_ = 0;
   std::vector<Collected> collected_;
   std::unique_ptr<ProgramHash> hash_;  // in the layouts with hashes
   std::string file_;

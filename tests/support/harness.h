@@ -20,9 +20,9 @@ struct ReaderResult {
 // `bareName`, when given, is the container's own name apart from its PC file
 // name (an archive member's).
 inline ReaderResult RunReader(Reader reader, Bytes bytes, std::string_view fileName, Layout layout = Layout::kCsv,
-                              std::string_view bareName = {}) {
+                              std::string_view bareName = {}, bool keepGoing = false) {
   Output out;
-  ReportWriter reports(out, layout);
+  ReportWriter reports(out, layout, Collect::kNone, keepGoing);
   InputFile in(std::move(bytes));
   ReaderResult result;
   // The reader's own row; a test's own reader is read as the first format.
