@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Output out;
   constexpr Layout kLayouts[] = {Layout::kCsv, Layout::kLong, Layout::kJson};
-  ReportWriter reports(out, kLayouts[size % 3]);
+  // Every layout, with and without keep-going.
+  ReportWriter reports(out, kLayouts[size % 3], Collect::kNone, size % 2 == 1);
   InputFile in(std::span<const std::uint8_t>(data, size));
   const Format* format = &Formats().front();
   for (const Format& row : Formats()) {
