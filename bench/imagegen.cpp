@@ -4,6 +4,8 @@
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
 //   imagegen zipped SRC DIR         each file of SRC as NAME.zip in DIR, every
 //                                   tenth as NAME.gz instead
+//   imagegen dats DIR ROMS          400 XML DATs of ROMS roms in all, the
+//                                   first holding two fifths of them
 // Everything is deterministic: the same arguments give the same bytes.
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "builders.h"
+#include "datgen.h"
 #include "g64_builder.h"
 
 using namespace zumtal;
@@ -20,13 +23,17 @@ using namespace zumtal::testing;
 
 namespace {
 
-void Save(const std::filesystem::path& path, const Bytes& bytes) {
+void Save(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
     std::fprintf(stderr, "imagegen: cannot write %s\n", path.string().c_str());
     std::exit(1);
   }
+}
+
+void Save(const std::filesystem::path& path, const Bytes& bytes) {
+  Save(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 struct Random {
@@ -197,6 +204,22 @@ void Seeds(const std::filesystem::path& dir) {
   const Bytes stream = GcrTrackStream(copies, 0, 8 * 100 + 5);
   track.insert(track.end(), stream.begin(), stream.end());
   Save(dir / "seed8.gcr", track);
+
+  // DATs in both forms: a game of roms without hashes, a game name with
+  // entities and accents, a hash that is not hex, a block left open.
+  DatSynthesizer dats(31);
+  std::vector<DatGameSpec> games = dats.Games(12);
+  games[1].name = "Frogs & Kings' édition";
+  games[2].roms = {{"nodump.prg", "100", "", "", ""}, {"upper.prg", "7", "ABCDEF01", "", ""}};
+  Save(dir / "seed0.dat", XmlDat("Seed XML", games));
+  Save(dir / "seed1.dat", XmlDat("", games, "machine"));
+  games[1].name = "Frogs and Kings";
+  Save(dir / "seed2.dat", TextDat("Seed text", games));
+  Save(dir / "seed3.dat", TextDat("", games));
+  games[3].roms[0].crc = "12G45678";
+  Save(dir / "seed4.dat", XmlDat("Damaged", games));
+  Save(dir / "seed5.dat", TextDat("Damaged", games));
+  Save(dir / "seed6.dat", "game ( name \"open\" rom ( name \"x\" crc 12345678 )\n");
 }
 
 std::string Name(const char* stem, int number) {
@@ -284,6 +307,21 @@ void Zipped(const std::filesystem::path& source, const std::filesystem::path& di
   }
 }
 
+// The collectors' DATs, as the benchmark loads them: 400 XML DATs, the
+// first holding two fifths of the roms, the rest sharing the others.
+void Dats(const std::filesystem::path& dir, std::size_t roms) {
+  constexpr std::size_t kDats = 400;
+  DatSynthesizer synthesizer(4242);
+  std::size_t left = roms;
+  for (std::size_t i = 0; i < kDats; ++i) {
+    const std::size_t count = i == 0 ? roms * 2 / 5 : left / (kDats - i);
+    left -= count;
+    char name[64];
+    std::snprintf(name, sizeof name, "Commodore C64 - Games - Category %03zu [PRG]", i);
+    Save(dir / (std::string(name) + ".dat"), XmlDat(name, synthesizer.Games(count)));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -308,7 +346,13 @@ int main(int argc, char** argv) {
     Collection(argv[2], std::atoi(argv[3]));
     return 0;
   }
+  if (argc == 4 && mode == "dats") {
+    std::filesystem::create_directories(argv[2]);
+    Dats(argv[2], std::strtoull(argv[3], nullptr, 10));
+    return 0;
+  }
   std::fprintf(stderr,
-               "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR\n");
+               "usage: imagegen examples|seeds DIR | imagegen collection DIR SCALE | imagegen zipped SRC DIR | "
+               "imagegen dats DIR ROMS\n");
   return 2;
 }

@@ -2,7 +2,8 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number.
+# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number. The DAT
+# target's seeds are DATs of both forms.
 set -euo pipefail
 shopt -s nullglob
 build=${1:-build-fuzz}
@@ -10,7 +11,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx zip gz; do
+for reader in prg t64 disk gcr p00 lnx zip gz dat; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
@@ -24,7 +25,7 @@ for reader in prg t64 disk gcr p00 lnx zip gz; do
   else
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
-  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; *) max=80000 ;; esac
+  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; dat) max=20000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"
