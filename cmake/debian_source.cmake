@@ -185,12 +185,16 @@ function(_zumtal_debian_fetch package download_dir)
 endfunction()
 
 # Runs one step, its output to the log; a failure stops the configure with
-# the end of the log.
+# the end of the log. The steps name their compilers and flags themselves:
+# CMake puts the cross compiler in CC when it first finds it, which a native
+# configure would take; and a make inside `make windows` must not take the
+# outer make's job server.
 function(_zumtal_debian_run log dir)
   list(JOIN ARGN " " command)
   file(APPEND ${log} "\n$ ${command}\n")
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${dir} OUTPUT_VARIABLE output ERROR_VARIABLE output
-                  RESULT_VARIABLE failed)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=CFLAGS --unset=CXXFLAGS
+                          --unset=CPPFLAGS --unset=LDFLAGS --unset=MAKEFLAGS --unset=MFLAGS --unset=MAKELEVEL ${ARGN}
+                  WORKING_DIRECTORY ${dir} OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE failed)
   file(APPEND ${log} "${output}")
   if(failed)
     string(LENGTH "${output}" length)

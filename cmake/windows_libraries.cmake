@@ -11,8 +11,6 @@ separate_arguments(zumtal_c_flags UNIX_COMMAND "${CMAKE_C_FLAGS}")
 # The target's GNU triplet, for autotools' --host.
 execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpmachine OUTPUT_VARIABLE zumtal_host OUTPUT_STRIP_TRAILING_WHITESPACE
                 COMMAND_ERROR_IS_FATAL ANY)
-# A make run inside `make windows` must not take the outer make's job server.
-set(zumtal_make ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MFLAGS --unset=MAKELEVEL make)
 
 # The autotools build, as Debian's own: Debian's patches are made for it
 # (one tests `XML_DTD == 1`, which the CMake build's expat_config.h does not
@@ -27,7 +25,7 @@ zumtal_debian_library(
   COMMAND <SOURCE_DIR>/expat/configure --host=${zumtal_host} --prefix=<INSTALL_DIR> --disable-shared
           --without-xmlwf --without-examples --without-tests --without-docbook CC=${CMAKE_C_COMPILER}
           AR=${CMAKE_AR} RANLIB=${CMAKE_RANLIB} "CFLAGS=${CMAKE_C_FLAGS} -O2"
-  COMMAND ${zumtal_make} -j <JOBS> install)
+  COMMAND make -j <JOBS> install)
 
 # Debian's version (1.14) builds with its own Makefile; only the static
 # library (which MinGW's naming calls libdeflatestatic.lib) is made.
@@ -36,7 +34,7 @@ zumtal_debian_library(
   TARGET libdeflate::libdeflate
   LIBRARY libdeflate.a
   REQUIRES make=make
-  COMMAND ${zumtal_make} -C <SOURCE_DIR> -j <JOBS> CC=${CMAKE_C_COMPILER} AR=${CMAKE_AR}
+  COMMAND make -C <SOURCE_DIR> -j <JOBS> CC=${CMAKE_C_COMPILER} AR=${CMAKE_AR}
           "CFLAGS=${CMAKE_C_FLAGS}" libdeflatestatic.lib
   COMMAND ${CMAKE_COMMAND} -E make_directory <INSTALL_DIR>/include <INSTALL_DIR>/lib
   COMMAND ${CMAKE_COMMAND} -E copy <SOURCE_DIR>/libdeflate.h <INSTALL_DIR>/include/
@@ -52,7 +50,7 @@ zumtal_debian_library(
   LIBRARY libsqlite3.a
   REQUIRES make=make tclsh=tcl cc=gcc
   COMMAND <SOURCE_DIR>/configure --disable-tcl
-  COMMAND ${zumtal_make} sqlite3.c
+  COMMAND make sqlite3.c
   COMMAND ${CMAKE_C_COMPILER} ${zumtal_c_flags} -O2 -DSQLITE_THREADSAFE=1 -c sqlite3.c -o sqlite3.o
   COMMAND ${CMAKE_COMMAND} -E make_directory <INSTALL_DIR>/include <INSTALL_DIR>/lib
   COMMAND ${CMAKE_AR} rcs <INSTALL_DIR>/lib/libsqlite3.a sqlite3.o
