@@ -13,9 +13,14 @@ for pkg in cmake g++ make ninja-build libgtest-dev groff-base dpkg-dev zlib1g-de
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 
-# Whether apt has fetched the index of any source package.
+# The files of the source package indexes that apt is set to fetch.
+source_indexes() {
+  # shellcheck disable=SC2016 # apt's placeholder, not the shell's
+  apt-get indextargets --format '$(FILENAME)' 'Created-By: Sources'
+}
+# Whether apt has fetched any of them.
 sources_fetched() {
-  for index in $(apt-get indextargets --format '$(FILENAME)' 'Created-By: Sources'); do
+  for index in $(source_indexes); do
     [ -e "$index" ] && return 0
   done
   return 1
@@ -24,7 +29,7 @@ sources_fetched() {
 update=""
 if ! sources_fetched; then
   update=yes
-  if [ -z "$(apt-get indextargets --format '$(FILENAME)' 'Created-By: Sources')" ]; then
+  if [ -z "$(source_indexes)" ]; then
     # No deb-src entry at all: the binary packages' own entries (the same
     # mirrors, suites and keys) with deb-src instead of deb, or Debian's
     # defaults for this release where the system lists its sources otherwise.
@@ -32,6 +37,7 @@ if ! sources_fetched; then
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
       sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$list" >/dev/null
     else
+      # shellcheck source=/dev/null
       codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
       $sudo tee "$list" >/dev/null <<EOF
 Types: deb-src
