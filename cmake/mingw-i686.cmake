@@ -14,6 +14,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Frame pointers let the system's frame walker follow the calls for the trace.
 set(CMAKE_CXX_FLAGS_INIT "-fno-omit-frame-pointer")
+set(CMAKE_C_FLAGS_INIT "-fno-omit-frame-pointer")
 find_program(ZUMTAL_WINE wine)
 if(ZUMTAL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZUMTAL_WINE})

@@ -15,6 +15,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Frame pointers let the system's frame walker follow the calls for the trace.
 set(CMAKE_CXX_FLAGS_INIT "-fno-omit-frame-pointer")
+set(CMAKE_C_FLAGS_INIT "-fno-omit-frame-pointer")
 # The 64-bit loader, called directly: `wine` may pick a 32-bit one that
 # this machine cannot start.
 find_program(ZUMTAL_WINE64 wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
