@@ -100,6 +100,7 @@ int Dispatch(InputFile& in, std::string_view pcFileName, std::string_view innerN
   }
   context.reports.WriteKeyLine(ExtensionKey(innerName));
   if (const Format* format = FindFormat(innerName)) {
+    context.reports.WholeFile(in, pcFileName, *format);
     format->read(in, context.reports, ContainerNames{pcFileName, BareName(innerName), *format});
   } else {
     context.reports.NotC64(pcFileName);

@@ -46,6 +46,9 @@ bool MatchWildcard(std::string_view pattern, std::string_view name);
 // read.
 std::vector<FoundFile> SearchDirectory(const std::string& pattern);
 
+// Platform: whether the path names a folder (a link to one included).
+bool IsDirectory(const std::string& path);
+
 // What a recursive walk finds, handed over as it is found.
 class TreeVisitor {
  public:

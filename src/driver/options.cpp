@@ -27,6 +27,14 @@ constexpr OptionRow kOptions[] = {
      [](Options& o, std::string_view) { return o.duplicates = true; }},
     {"", "--dat", "", "instead of the reports, a Logiqx XML DAT file of every program, for ROM managers",
      [](Options& o, std::string_view) { return o.dat = true; }},
+    {"", "--match", "DATS",
+     "instead of the reports, every program and file named against the DATs in DATS (a DAT, a folder of "
+     "them or a zip of them): have, unknown and miss lines and a summary (with --json as objects, with --dat a "
+     "DAT of what is missing)",
+     [](Options& o, std::string_view value) {
+       o.match = value;
+       return !value.empty();
+     }},
     {"-j", "--jobs", "N",
      "read, decode and hash on N threads, 1 to 256 (also -jN, --jobs=N; default: the cores available); the "
      "output is the same for every N",
@@ -125,7 +133,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, std::sp
       return parsed;
     }
   }
-  // Layouts exclude each other, but --duplicates may be written as JSON.
+  // Layouts exclude each other, but --duplicates may be written as JSON,
+  // and --match as JSON or as a DAT.
   const Options& o = parsed.options;
   const struct {
     bool both;
@@ -134,7 +143,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, std::sp
                    {o.dat && o.longMode, "--dat", "-l"},
                    {o.dat && o.json, "--dat", "--json"},
                    {o.dat && o.duplicates, "--dat", "--duplicates"},
-                   {o.duplicates && o.longMode, "--duplicates", "-l"}};
+                   {o.duplicates && o.longMode, "--duplicates", "-l"},
+                   {!o.match.empty() && o.longMode, "--match", "-l"},
+                   {!o.match.empty() && o.duplicates, "--match", "--duplicates"}};
   for (const auto& conflict : conflicts) {
     if (conflict.both) {
       parsed.error = UsageError({conflict.first, " and ", conflict.second, " exclude each other"});

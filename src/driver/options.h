@@ -15,6 +15,8 @@ struct Options {
   bool json = false;
   bool duplicates = false;
   bool dat = false;
+  // --match: the DAT file, folder of DATs or zip of DATs; empty without.
+  std::string match;
   // Threads; 0 until given: as many as the cores available.
   unsigned jobs = 0;
   bool help = false;

@@ -7,6 +7,7 @@
 
 #include "base/run_failure.h"
 #include "driver/catalogue.h"
+#include "driver/dat_sources.h"
 #include "driver/dir_search.h"
 #include "driver/help.h"
 #include "driver/options.h"
@@ -16,6 +17,7 @@
 #include "readers/input_file.h"
 #include "report/dat_writer.h"
 #include "report/duplicates.h"
+#include "report/match.h"
 #include "report/report_writer.h"
 
 namespace zumtal {
@@ -83,6 +85,7 @@ struct Settings {
   Layout layout;
   Collect collect;
   bool keepGoing;
+  const MatchIndex* index = nullptr;  // with --match
 };
 
 // Runs on a worker thread, for every number of threads: the failure trace
@@ -91,7 +94,7 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
   JobResult result;
   result.name = job.name;
   Output text;
-  ReportWriter reports(text, settings.layout, settings.collect, settings.keepGoing);
+  ReportWriter reports(text, settings.layout, settings.collect, settings.keepGoing, settings.index);
   try {
     if (!job.problem.empty()) {
       reports.WriteProblem(job.name, job.problem);
@@ -120,10 +123,13 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
 // files were found, and writes what sums up the run.
 class RunWriter {
  public:
-  RunWriter(Output& out, const Settings& settings, bool jsonGroups, Progress& progress)
+  RunWriter(Output& out, const Settings& settings, bool jsonGroups, bool fixDat, Progress& progress)
       : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress) {
     if (settings.collect == Collect::kDat) {
       dat_.emplace(out, Version());
+    }
+    if (settings.collect == Collect::kMatch) {
+      match_.emplace(out, *settings.index, settings.layout, fixDat, Version());
     }
   }
 
@@ -131,7 +137,13 @@ class RunWriter {
   void Take(JobResult& result) {
     out_.WriteLines(result.text);
     for (const auto& item : result.collected) {
+      if (match_) {
+        TakeMatch(item);
+        continue;
+      }
       switch (item.kind) {
+        case ReportWriter::Collected::Kind::kFile:
+          break;
         case ReportWriter::Collected::Kind::kProgram:
           if (dat_) {
             dat_->AddRom(item.report, item.digests);
@@ -160,6 +172,8 @@ class RunWriter {
     WriteSummary();
     if (dat_) {
       dat_->Finish();
+    } else if (match_) {
+      match_->Finish();
     } else if (settings_.collect == Collect::kNone && settings_.layout != Layout::kJson) {
       for (const auto line : kFooter) {
         out_.Line(line);
@@ -177,9 +191,29 @@ class RunWriter {
       dat_->Fail(FailureLines(failure, TraceDepth(out_.IsTerminal())));
       return;
     }
+    if (match_ && match_->Fail(FailureLines(failure, TraceDepth(out_.IsTerminal())))) {
+      return;
+    }
     ReportWriter last(out_, settings_.layout);
     last.BeginFile(file);
     last.WriteFailure(failure);
+  }
+
+  void TakeMatch(const ReportWriter::Collected& item) {
+    switch (item.kind) {
+      case ReportWriter::Collected::Kind::kFile:
+        match_->File(item.report.pcFileName, item.report.size,
+                     item.hashed ? std::optional<ProgramHashes>(item.digests) : std::nullopt);
+        break;
+      case ReportWriter::Collected::Kind::kProgram:
+        match_->Program(item.report, item.digests);
+        break;
+      case ReportWriter::Collected::Kind::kComment:
+        match_->Line(item.text);
+        break;
+      case ReportWriter::Collected::Kind::kContainer:
+        break;
+    }
   }
 
   void WriteSummary() {
@@ -199,6 +233,7 @@ class RunWriter {
   Progress& progress_;
   DuplicateFinder duplicates_;
   std::optional<DatWriter> dat_;
+  std::optional<MatchWriter> match_;
   int status_ = 0;
 };
 
@@ -264,13 +299,25 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     out.Line(Version());
     return 0;
   }
+  // Every DAT is read before the first pattern; one that cannot be ends the
+  // run before anything is written.
+  std::optional<MatchIndex> index;
+  if (!options.match.empty()) {
+    std::vector<NamedDat> dats;
+    if (std::string error = LoadDats(options.match, dats); !error.empty()) {
+      err.Write(error + "\r\n");
+      return 2;
+    }
+    index.emplace(std::move(dats));
+  }
   const Settings settings{options.json       ? Layout::kJson
                           : options.longMode ? Layout::kLong
                                              : Layout::kCsv,
-                          options.dat          ? Collect::kDat
+                          index                ? Collect::kMatch
+                          : options.dat        ? Collect::kDat
                           : options.duplicates ? Collect::kDuplicates
                                                : Collect::kNone,
-                          options.keepGoing};
+                          options.keepGoing, index ? &*index : nullptr};
   if (settings.layout == Layout::kJson) {
     // JSON Lines: no usage text, empty line or footer, and nothing at all
     // without a pattern.
@@ -279,7 +326,7 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     out.EndLine();
   }
   Progress progress(err, err.IsTerminal() && !out.IsTerminal());
-  RunWriter writer(out, settings, options.json, progress);
+  RunWriter writer(out, settings, options.json, options.dat, progress);
   const unsigned threads = options.jobs != 0 ? options.jobs : AvailableCores();
   {
     // Enough files in flight to keep every thread and the disk busy, few

@@ -81,6 +81,11 @@ std::string Shown(std::string_view argument) {
 
 }  // namespace
 
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
   struct stat info {};
   const bool isDirectory = stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

@@ -52,6 +52,11 @@ bool ReadLevel(const std::string& path, const NameFilter& wanted, Level& level) 
 
 }  // namespace
 
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 void WalkArgument(const std::string& argument, TreeVisitor& visitor) {
   const DWORD attributes = GetFileAttributesA(argument.c_str());
   const bool isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -15,8 +15,6 @@ constexpr std::string_view kProlog[] = {
     "\"http://www.logiqx.com/Dats/datafile.dtd\">",
     "<datafile>",
     "\t<header>",
-    "\t\t<name>zumtal</name>",
-    "\t\t<description>Commodore 64 programs catalogued by zumtal</description>",
 };
 
 // Characters that XML 1.0 does not allow: controls but tab, line feed and
@@ -140,10 +138,13 @@ void UniqueNames::Clear() {
   next_.clear();
 }
 
-DatWriter::DatWriter(Output& out, std::string_view version) : out_(out) {
+DatWriter::DatWriter(Output& out, std::string_view version, std::string_view name, std::string_view description)
+    : out_(out) {
   for (const auto line : kProlog) {
     out_.Line(line);
   }
+  out_.Line("\t\t<name>" + Escaped(XmlCharacters(name)) + "</name>");
+  out_.Line("\t\t<description>" + Escaped(XmlCharacters(description)) + "</description>");
   out_.Line("\t\t<version>" + Escaped(XmlCharacters(version)) + "</version>");
   out_.Line("\t\t<author>zumtal</author>");
   out_.Line("\t</header>");
@@ -168,6 +169,34 @@ void DatWriter::AddRom(const EntryReport& report, const ProgramHashes& digests) 
   line += "\" size=\"" + std::to_string(report.size + 2) + "\" crc=\"" + LowerHex(digests.crc32) + "\" md5=\"" +
           LowerHex(digests.md5) + "\" sha1=\"" + LowerHex(digests.sha1) + "\"/>";
   out_.Line(line);
+}
+
+void DatWriter::AddGame(const DatFile& dat, const DatGame& game, std::span<const DatRom* const> roms) {
+  if (finished_) {
+    return;
+  }
+  CloseGame();
+  const std::string name = Escaped(gameNames_.Claim(XmlCharacters(dat.Text(game.name)), ""));
+  out_.Line("\t<game name=\"" + name + "\">");
+  out_.Line("\t\t<description>" + Escaped(XmlCharacters(dat.Text(game.description))) + "</description>");
+  gameOpen_ = true;
+  for (const DatRom* rom : roms) {
+    std::string line = "\t\t<rom name=\"";
+    AppendEscaped(line, XmlCharacters(dat.Text(rom->name)));
+    // The DTD wants a size; a DAT that gives none gets 0.
+    line += "\" size=\"" + std::to_string(rom->hasSize ? rom->size : 0) + "\"";
+    if (rom->hasCrc) {
+      line += " crc=\"" + LowerHex(rom->crc) + "\"";
+    }
+    if (rom->hasMd5) {
+      line += " md5=\"" + LowerHex(rom->md5) + "\"";
+    }
+    if (rom->hasSha1) {
+      line += " sha1=\"" + LowerHex(rom->sha1) + "\"";
+    }
+    out_.Line(line + "/>");
+  }
+  CloseGame();
 }
 
 void DatWriter::EndContainer() {

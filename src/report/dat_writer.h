@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "readers/dat_file.h"
 #include "report/output.h"
 #include "report/program_hash.h"
 #include "report/report_writer.h"
@@ -39,11 +40,15 @@ class DatWriter {
  public:
   // Writes the XML declaration, the DOCTYPE, the datafile's start and the
   // header (`version` is the program's).
-  DatWriter(Output& out, std::string_view version);
+  DatWriter(Output& out, std::string_view version, std::string_view name = "zumtal",
+            std::string_view description = "Commodore 64 programs catalogued by zumtal");
 
   // A program; its game is opened first when none is open or the open one
   // holds another PC file name.
   void AddRom(const EntryReport& report, const ProgramHashes& digests);
+  // A game of another DAT with those of its roms that are given, as that
+  // DAT has them; its name made unique as every game's is.
+  void AddGame(const DatFile& dat, const DatGame& game, std::span<const DatRom* const> roms);
   // The container of the last programs ends: the next program opens a new
   // game, even under the same PC file name.
   void EndContainer();

@@ -6,6 +6,7 @@
 #include "base/run_failure.h"
 #include "base/text.h"
 #include "readers/input_file.h"
+#include "report/match.h"
 #include "report/program_hash.h"
 #include "report/text_encoding.h"
 
@@ -36,8 +37,11 @@ void AppendKey(std::string& out, std::string_view key) {
 
 }  // namespace
 
-ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing)
-    : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing) {
+ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing, const MatchIndex* index)
+    : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing), index_(index) {
+  if (collect_ == Collect::kMatch) {
+    fileHash_ = std::make_unique<ProgramHash>();
+  }
   if (layout_ == Layout::kJson || collect_ != Collect::kNone) {
     hash_ = std::make_unique<ProgramHash>();
   }
@@ -71,7 +75,7 @@ void ReportWriter::WriteEvent(std::string_view name, std::string_view error) {
   AppendKey(line_, "error");
   AppendJsonString(line_, error);
   line_.push_back('}');
-  out_.Line(line_);
+  Emit(line_);
 }
 
 void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
@@ -194,7 +198,7 @@ bool ReportWriter::ProgramDamaged(const EntryReport& report, const Format& forma
       AppendJsonString(line_, text);
     }
     line_.push_back('}');
-    out_.Line(line_);
+    Emit(line_);
     return true;
   }
   std::string text = "!Error: " + report.pcFileName + ": ";
@@ -214,8 +218,34 @@ void ReportWriter::WriteFileLine(std::string_view name, const std::string& text,
   } else if (layout_ == Layout::kJson) {
     WriteEvent(name, error);
   } else {
-    out_.Line(text);
+    Emit(text);
   }
+}
+
+void ReportWriter::Emit(const std::string& line) {
+  if (collect_ == Collect::kMatch) {
+    collected_.push_back({Collected::Kind::kComment, {}, {}, line});
+  } else {
+    out_.Line(line);
+  }
+}
+
+void ReportWriter::WholeFile(InputFile& in, std::string_view name, const Format& format) {
+  if (collect_ != Collect::kMatch || format.read == ReadPrg) {
+    return;
+  }
+  Collected file{Collected::Kind::kFile, {}, {}, {}};
+  file.report.pcFileName = name;
+  file.report.size = in.FileLength();
+  if (index_ != nullptr && index_->WantsSize(in.FileLength())) {
+    in.SeekTo(0);
+    in.SetSumSink(fileHash_.get());
+    in.SumBytes(in.FileLength());
+    in.SetSumSink(nullptr);
+    file.digests = fileHash_->Finish();
+    file.hashed = true;
+  }
+  collected_.push_back(std::move(file));
 }
 
 void ReportWriter::BeginFile(std::string_view name) {

@@ -15,6 +15,7 @@
 
 namespace zumtal {
 
+class MatchIndex;
 class ProgramHash;
 class RunFailure;
 
@@ -24,8 +25,8 @@ enum class Layout { kCsv, kLong, kJson };
 
 // Whether reports are written as they come or collected for a summary of the
 // whole run: --duplicates collects programs, --dat also the lines about
-// files and where each container begins.
-enum class Collect { kNone, kDuplicates, kDat };
+// files and where each container begins, --match also every file read whole.
+enum class Collect { kNone, kDuplicates, kDat, kMatch };
 
 // How many trace lines the failure lines hold: many would flood a terminal.
 constexpr std::size_t TraceDepth(bool terminal) { return terminal ? 9 : 257; }
@@ -34,7 +35,9 @@ constexpr std::size_t TraceDepth(bool terminal) { return terminal ? 9 : 257; }
 class ReportWriter final : public ProgramSink {
  public:
   // With `keepGoing` (-k), damage gets one line and the run goes on.
-  ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone, bool keepGoing = false);
+  // With kMatch, `index` says which files are worth hashing whole.
+  ReportWriter(Output& out, Layout layout, Collect collect = Collect::kNone, bool keepGoing = false,
+               const MatchIndex* index = nullptr);
   ~ReportWriter();
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
@@ -50,6 +53,12 @@ class ReportWriter final : public ProgramSink {
   bool KeepsGoing() const { return keepGoing_; }
   // The programs and containers kept going past so far.
   std::uint64_t DamageCount() const { return damaged_; }
+
+  // A file about to be read by its format's reader (an archive member and
+  // a gzip file's content included): with kMatch, its whole bytes are
+  // hashed when a rom of the DATs could match them. A PRG file's whole bytes
+  // are its program's PRG form, which is matched as the program.
+  void WholeFile(InputFile& in, std::string_view name, const Format& format);
 
   // The lines of the run about files rather than programs. Every layout
   // decides how (and whether) it writes each of them.
@@ -75,10 +84,11 @@ class ReportWriter final : public ProgramSink {
 
   // What a collecting writer gathered since the last call, in order.
   struct Collected {
-    enum class Kind { kProgram, kComment, kContainer } kind;
-    EntryReport report;     // kProgram
-    ProgramHashes digests;  // kProgram
-    std::string text;       // kComment: the line as the CSV layout writes it
+    enum class Kind { kProgram, kComment, kContainer, kFile } kind;
+    EntryReport report;     // kProgram; kFile: its name and size
+    ProgramHashes digests;  // kProgram; kFile when hashed
+    std::string text;       // kComment: the line as the layout writes it
+    bool hashed = false;    // kFile
   };
   std::vector<Collected> TakeCollected();
 
@@ -89,6 +99,8 @@ class ReportWriter final : public ProgramSink {
   // A line about a file: `text` in the text layouts, a comment for a DAT,
   // an object with `error` in JSON.
   void WriteFileLine(std::string_view name, const std::string& text, std::string_view error);
+  // A whole line of the layout: written, or collected in its place.
+  void Emit(const std::string& line);
 
   Output& out_;
   Layout layout_;
@@ -97,6 +109,8 @@ class ReportWriter final : public ProgramSink {
   std::uint64_t damaged_ = 0;
   std::vector<Collected> collected_;
   std::unique_ptr<ProgramHash> hash_;  // in the layouts with hashes
+  std::unique_ptr<ProgramHash> fileHash_;  // with kMatch
+  const MatchIndex* index_;
   std::string file_;
   std::string line_;  // a JSON line being built
   std::uint64_t programs_ = 0;
