@@ -18,7 +18,6 @@ namespace zumtal {
 
 namespace {
 
-constexpr std::uint64_t kVersionAt = 4;
 constexpr std::uint64_t kDataOffsetAt = 6;
 constexpr std::uint64_t kLoadAddressAt = 8;
 constexpr std::uint64_t kNameAt = 22;
