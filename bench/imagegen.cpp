@@ -15,6 +15,7 @@
 #include <string>
 
 #include "builders.h"
+#include "crt_sid_builders.h"
 #include "datgen.h"
 #include "g64_builder.h"
 
@@ -106,6 +107,13 @@ void Examples(const std::filesystem::path& dir) {
   lynx.Add("TUNE", 'P', Program(0x1000, 1200, 12));
   Save(dir / "tools.lnx", lynx.Build());
 
+  // A cartridge of two 8 KiB banks, and a SID tune.
+  CrtBuilder cartridge("SPACE RESCUE");
+  cartridge.Add(0x8000, ProgramData(8192, 19), 0);
+  cartridge.Add(0x8000, ProgramData(8192, 20), 1);
+  Save(dir / "rescue.crt", cartridge.bytes());
+  Save(dir / "theme.sid", SidFile("THEME", 0x1000, ProgramData(2400, 21)));
+
   // Archives: a zip with a folder, and a gzipped disk image.
   ZipBuilder zip;
   zip.Add("tapes/demo.t64", tape.bytes());
@@ -175,6 +183,19 @@ void Seeds(const std::filesystem::path& dir) {
       lines[1] = " 99999999999999999999 ";
     }
     Save(dir / ("seed" + std::to_string(i) + ".lnx"), lynx.Build(lines, lynx.DirectoryBlocks()));
+    CrtBuilder cartridge("SEED", "C64 CARTRIDGE   ", i % 2 == 0 ? 64 : 32);
+    for (int c = 0; c <= i % 4; ++c) {
+      cartridge.Add(static_cast<std::uint16_t>(0x8000 + 0x2000 * (c % 2)),
+                    ProgramData(static_cast<std::size_t>(own.Between(0, 2000)), own.Next()),
+                    static_cast<std::uint16_t>(c), static_cast<std::size_t>(c * 3));
+    }
+    if (i == 6) {
+      cartridge.bytes()[cartridge.bytes().size() - 1] = 'C';
+    }
+    Save(dir / ("seed" + std::to_string(i) + ".crt"), cartridge.bytes());
+    Save(dir / ("seed" + std::to_string(i) + ".sid"),
+         SidFile("SEED", i % 3 == 0 ? 0 : 0x1000, Program(0x1000, static_cast<std::size_t>(i * i * 20), own.Next()),
+                 i % 2 == 0 ? "PSID" : "RSID", static_cast<std::uint16_t>(1 + i % 4)));
     Save(dir / ("seed" + std::to_string(i) + ".gz"), Gzip(disk.bytes()));
     ZipBuilder zip;
     zip.Add("seed.d64", disk.bytes(), i % 2 == 0 ? 8 : 0);

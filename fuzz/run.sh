@@ -11,7 +11,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx zip gz dat; do
+for reader in prg t64 disk gcr p00 lnx crt sid zip gz dat; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then

@@ -67,6 +67,8 @@ head -c 178500 "$root/examples/example.d71" > "$data/bad/cut.d71"
 head -c 400200 "$root/examples/example.d81" > "$data/bad/cut.d81"
 head -c 5000 "$root/examples/tools.lnx" > "$data/bad/cut.lnx"
 printf 'LYNX\0\2\0\1\0\0GAME' > "$data/bad/cart.lnx"
+head -c 5000 "$root/examples/rescue.crt" > "$data/bad/cut.crt"
+head -c 100 "$root/examples/theme.sid" > "$data/bad/cut.sid"
 : > "$data/notes.s00"
 head -c 140000 "$root/examples/example.g64" > "$data/bad/cut.g64"
 : > "$data/readme.txt"
@@ -131,10 +133,11 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx'
-same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' 'hello.prg' '*.p00' '*.lnx'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid'
+same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' 'hello.prg' '*.p00' '*.lnx' '*.crt' '*.sid'
 same "PC64 non-program, not a Lynx archive" notes.s00 bad/cart.lnx
 same "cut Lynx archive" bad/cut.lnx
+same "cut cartridge and SID tune, keep going" -k bad/cut.crt bad/cut.sid
 same "key lines" ab readme.txt STDERR.TXT 'nothing*'
 same "directory part" 'disks/*.prg'
 same "read failure in the second of three files" 'bad/*.prg' hello.prg
@@ -151,7 +154,7 @@ same "zip and gzip" demos.zip games.d64.gz
 same "keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
 # The examples on one thread and on the default number; the copies among
 # them, and their DAT.
-examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx' demos.zip games.d64.gz)
+examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' demos.zip games.d64.gz)
 same "examples, one thread" -j 1 "${examples[@]}"
 like "examples, one thread against the default" "-j 1 ${examples[*]@Q}" "${examples[*]@Q}"
 same "duplicates" --duplicates "${examples[@]}"

@@ -80,6 +80,8 @@ TEST(Readers, TableTakesExactKeysThenPc64Numbers) {
   EXPECT_EQ(ReaderOf("a.PRG"), ReadPrg);
   EXPECT_EQ(ReaderOf("b.d64"), ReadD64);
   EXPECT_EQ(ReaderOf(".LnX"), ReadLnx);
+  EXPECT_EQ(ReaderOf("x.Crt"), ReadCrt);
+  EXPECT_EQ(ReaderOf("x.sId"), ReadSid);
   for (const char* name : {"x.P00", "x.p99"}) EXPECT_EQ(ReaderOf(name), ReadP00) << name;
   for (const char* name : {"x.S00", "x.u17", "x.R42", "x.D00", "x.D65"})
     EXPECT_EQ(ReaderOf(name), ReadPc64NonProgram) << name;
@@ -90,7 +92,7 @@ TEST(Readers, TableTakesExactKeysThenPc64Numbers) {
   // Every row's name and marker, as the layouts write them.
   std::string rows;
   for (const Format& format : Formats()) rows += std::string(format.name) + format.marker;
-  EXPECT_EQ(rows, "PRGvT64 D64eD71eD81eG64eP00vPC64 LNX ");
+  EXPECT_EQ(rows, "PRGvT64 D64eD71eD81eG64eP00vPC64 LNX CRTvSIDv");
 }
 
 // The tape name has 24 bytes in the header, of which 23 are read.

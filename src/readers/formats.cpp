@@ -17,6 +17,8 @@ constexpr Format kFormats[] = {
     {"PC64", ".S## .U## .R## .D##", ' ', ReadPc64NonProgram, ".s00 .u00 .r00 .d00",
      "PC64 files of other kinds (any two digits): no report"},
     {"LNX", ".LNX", ' ', ReadLnx, ".lnx", "a Lynx archive"},
+    {"CRT", ".CRT", 'v', ReadCrt, ".crt", "a cartridge image: one report for its ROM chips"},
+    {"SID", ".SID", 'v', ReadSid, ".sid", "a SID tune (PSID or RSID): one report for its data"},
 };
 
 bool KeyMatches(std::string_view pattern, std::string_view key) {

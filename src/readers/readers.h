@@ -82,5 +82,9 @@ void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadPc64NonProgram(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 // A file with no Lynx signature gets the not-a-C64-file line.
 void ReadLnx(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+// A cartridge image (one report for all its ROM chips) and a SID tune; any
+// other signature gets the not-a-C64-file line.
+void ReadCrt(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadSid(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 
 }  // namespace zumtal
