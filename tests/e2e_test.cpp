@@ -16,6 +16,7 @@
 
 #include "g64_builder.h"
 #include "readers/input_file.h"
+#include "report/program_hash.h"
 #include "support/process.h"
 
 namespace zumtal {
@@ -96,7 +97,7 @@ void CheckProperties(const std::string& last, const Args& args, const RunResult&
       EXPECT_FALSE(ended) << "after the failure: " << line;
       const auto object = nlohmann::ordered_json::parse(line);  // throws on invalid JSON or UTF-8
       EXPECT_EQ(object.dump(), line);
-      ended = object.contains("status");
+      ended = object.contains("status") && object["status"].is_number();
     }
   }
   if (has("--dat") && std::system("xmllint --version >/dev/null 2>&1") == 0) {
@@ -198,6 +199,76 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
   dir.Write("C64/.hidden/h.prg", PrgFile("H"));
   fs::create_directory_symlink("..", dir.path() / "C64/Games/up");
   RunScenarios("archives", dir.path(), {"-r C64", "-r -k C64/", "-r C64/*.prg", "C64/Games/pack.zip"});
+}
+
+std::string Sha1Of(const Bytes& bytes) {
+  ProgramHash hash;
+  hash.Take(bytes.data(), bytes.size());
+  const Sha1Value sha1 = hash.Finish().sha1;
+  std::string hex;
+  for (const std::uint8_t byte : sha1) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+  return hex;
+}
+
+// --match: DATs in both forms, as a folder, a zip and one file, against a
+// disk (whole and by its programs), a zip member, a gzip file's content and
+// programs no DAT names; DATs that cannot be read; the round trip of --dat.
+TEST(EndToEnd, Match) {
+  const TempDir dir;
+  DiskBuilder disk = SoundDisk();
+  dir.Write("games/sound.d64", disk.bytes());
+  dir.Write("games/hello.prg", PrgFile("HELLO"));
+  ZipBuilder pack;
+  pack.Add("inner/sound.d64", disk.bytes());
+  dir.Write("games/pack.zip", pack.Build());
+  dir.Write("games/again.d64.gz", Gzip(disk.bytes()));
+  DiskBuilder broken;
+  for (const char* name : {"PROGRAM 0", "BROKEN"}) broken.AddProgram(name, Program(0x0801, 13000, 99));
+  broken.At({broken.At(broken.Directory(0))[32 + 3], broken.At(broken.Directory(0))[32 + 4]})[0] = 99;
+  dir.Write("damaged/broken.d64", broken.bytes());
+
+  const Bytes first = Program(0x0801, 13000, 99);  // PROGRAM 0's PRG form
+  ProgramHash hash;
+  hash.Take(first.data(), first.size());
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08x", hash.Finish().crc32);
+  const std::string xml =
+      "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>C64 &amp; Co &#233;</name></header>\n"
+      "<game name=\"Sound Disk\"><description>The disk</description>\n"
+      "<rom name=\"sound.d64\" size=\"" +
+      std::to_string(disk.bytes().size()) + "\" sha1=\"" + Sha1Of(disk.bytes()) +
+      "\"/></game>\n<game name=\"It&apos;s one\"><description>d</description>\n"
+      "<rom name=\"p0.prg\" size=\"13002\" sha1=\"" +
+      Sha1Of(first) +
+      "\"/>\n"
+      "<rom name=\"nohash.prg\" size=\"5\"/>\n"
+      "<rom name=\"lost.prg\" size=\"7\" crc=\"01234567\"/></game>\n</datafile>\n";
+  const std::string text =
+      "clrmamepro (\n\tname \"Text DAT\"\n)\n\ngame (\n\tname \"By CRC\"\n\tdescription \"crc\"\n"
+      "\trom ( name \"zero.prg\" size 13002 crc " +
+      std::string(crc) +
+      " )\n"
+      "\trom ( name \"gone.prg\" size 9 crc ABCDEF01 )\n)\n";
+  dir.Write("dats/one.dat", ToBytes(xml));
+  dir.Write("dats/sub/two.DAT", ToBytes(text));
+  dir.Write("dats/.hidden/three.dat", ToBytes("not read"));
+  dir.Write("dats/notes.txt", ToBytes("not a DAT"));
+  ZipBuilder dats;
+  dats.Add("one.xml", ToBytes(xml));
+  dats.Add("notes.txt", ToBytes("not a DAT"));
+  dats.Add("two.dat", ToBytes(text));
+  dir.Write("dats.zip", dats.Build());
+  dir.Write("bad/malformed.xml", ToBytes("<?xml version=\"1.0\"?>\n<datafile>\n<game name=\"x\">\n</datafile>\n"));
+  dir.Write("bad/badhash.dat", ToBytes("game (\n name \"x\"\n rom ( name \"y\" size 1 crc 12345 )\n)\n"));
+  dir.Write("bad/neither.dat", ToBytes("just words"));
+  const RunResult round = RunProgram(dir.path(), {"--dat", "games/sound.d64", "games/hello.prg"});
+  dir.Write("round.dat", ToBytes(round.output));
+  RunScenarios("match", dir.path(),
+               {"--match dats -r games", "--match=dats.zip --json games/hello.prg games/pack.zip",
+                "--match dats/one.dat --dat games/hello.prg", "--match round.dat games/sound.d64 games/hello.prg",
+                "--match dats -k damaged/broken.d64 games/hello.prg", "--match dats damaged/broken.d64",
+                "--match bad/malformed.xml games", "--match bad/badhash.dat games", "--match bad/neither.dat games",
+                "--match missing.dat games", "-l --match dats games", "--match dats --duplicates games"});
 }
 
 // Hostile files and surroundings: loops, counts past the end, bombs, deep
