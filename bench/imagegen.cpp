@@ -14,6 +14,8 @@
 
 #include "builders.h"
 #include "g64_builder.h"
+#include "nib_builder.h"
+#include "zipcode_builder.h"
 
 using namespace zumtal;
 using namespace zumtal::testing;
@@ -146,6 +148,23 @@ void Seeds(const std::filesystem::path& dir) {
       const Bytes stream = g64.TrackStream(18);
       track.insert(track.end(), stream.begin(), stream.end());
       Save(dir / ("seed" + std::to_string(i) + ".gcr"), track);
+      // The same disk as a NIB dump, with a block cut by the end of its
+      // track, and as an NBZ.
+      NibBuilder nib(disk.bytes());
+      nib.Sectors().DamagedCopyFirst(18, 1);
+      nib.CutDataBlock(18, i == 4 ? 0 : 3);
+      Save(dir / ("seed" + std::to_string(i) + ".nib"), nib.Build());
+      Save(dir / ("seed" + std::to_string(i) + ".nbz"), NbzCompress(nib.Build(), i == 4 ? 0x55 : -1));
+    }
+    // Zipcode parts, each after a byte that picks its part.
+    if (i == 2 || i == 5) {
+      const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
+      for (int part = 1; part <= 4; ++part) {
+        Bytes file{static_cast<std::uint8_t>(part - 1)};
+        const Bytes bytes = set.Build(part);
+        file.insert(file.end(), bytes.begin(), bytes.end());
+        Save(dir / ("seed" + std::to_string(i) + "-" + std::to_string(part) + ".zipcode"), file);
+      }
     }
     // Their own numbers, so that the other seeds stay as they were.
     Random own{100u + static_cast<std::uint64_t>(i)};

@@ -2,7 +2,10 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number.
+# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number. The
+# NIB target reads each input both as a NIB and as an NBZ; the Zipcode
+# target's inputs begin with a byte that picks the part (its value modulo 4,
+# plus 1).
 set -euo pipefail
 shopt -s nullglob
 build=${1:-build-fuzz}
@@ -10,7 +13,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx zip gz; do
+for reader in prg t64 disk gcr p00 lnx zip gz nib zipcode; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
@@ -21,10 +24,14 @@ for reader in prg t64 disk gcr p00 lnx zip gz; do
       done
       pick=$((pick + 1))
     done
+  elif [ "$reader" = nib ]; then
+    cp "$seeds"/*.nib "$seeds"/*.nbz "$root"/examples/*.nib "$root"/examples/*.nbz "$corpus"/
   else
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
-  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; *) max=80000 ;; esac
+  case $reader in
+    disk) max=830000 ;; nib) max=300000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; *) max=80000 ;;
+  esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"
