@@ -88,6 +88,24 @@ void Examples(const std::filesystem::path& dir) {
   g64.WrapDataBlock(1, 0);
   Save(dir / "example.g64", g64.Build());
 
+  // A NIB dump of a disk: each track read from somewhere in a data block,
+  // off byte boundaries, a little more than one revolution; the directory's
+  // second sector with a damaged copy before its good one. The same dump
+  // compressed as an NBZ, under another disk.
+  DiskBuilder dumped;
+  dumped.SetDiskName("RAW DUMP");
+  dumped.AddProgram("MENU", Program(0x0801, 1800, 19), 3);
+  dumped.AddProgram("ADVENTURE", Program(0x0801, 35000, 20), 7);
+  NibBuilder nib(dumped.bytes());
+  nib.Sectors().DamagedCopyFirst(18, 1);
+  Save(dir / "example.nib", nib.Build());
+
+  DiskBuilder packed;
+  packed.SetDiskName("PACKED DUMP");
+  packed.AddProgram("PUZZLE", Program(0x0801, 14000, 21), 2);
+  packed.AddProgram("EDITOR", Program(0x2000, 6000, 22), 5);
+  Save(dir / "example.nbz", NbzCompress(NibBuilder(packed.bytes()).Build()));
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));

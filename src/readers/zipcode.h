@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "readers/disk_format.h"
-#include "readers/input_file.h"
 #include "readers/disk_walk.h"
+#include "readers/input_file.h"
 
 namespace zumtal {
 
