@@ -2,10 +2,10 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number. The
-# NIB target reads each input both as a NIB and as an NBZ; the Zipcode
-# target's inputs begin with a byte that picks the part (its value modulo 4,
-# plus 1).
+# 1 D71, 2 D81, 3 G64, 4 NIB, 5 NBZ. The GCR target's begin with the track
+# number. The NIB target reads each input both as a NIB and as an NBZ; the
+# Zipcode target's inputs begin with a byte that picks the part (its value
+# modulo 4, plus 1).
 set -euo pipefail
 shopt -s nullglob
 build=${1:-build-fuzz}
@@ -18,7 +18,7 @@ for reader in prg t64 disk gcr p00 lnx zip gz nib zipcode; do
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
     pick=0
-    for extension in d64 d71 d81 g64; do
+    for extension in d64 d71 d81 g64 nib nbz; do
       for file in "$seeds"/*."$extension" "$root"/examples/*."$extension"; do
         { printf "\\$pick"; cat "$file"; } > "$corpus/$(basename "$file")"
       done
