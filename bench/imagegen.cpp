@@ -18,6 +18,8 @@
 #include "crt_sid_builders.h"
 #include "datgen.h"
 #include "g64_builder.h"
+#include "nib_builder.h"
+#include "zipcode_builder.h"
 
 using namespace zumtal;
 using namespace zumtal::testing;
@@ -94,6 +96,24 @@ void Examples(const std::filesystem::path& dir) {
   g64.WrapDataBlock(1, 0);
   Save(dir / "example.g64", g64.Build());
 
+  // A NIB dump of a disk: each track read from somewhere in a data block,
+  // off byte boundaries, a little more than one revolution; the directory's
+  // second sector with a damaged copy before its good one. The same dump
+  // compressed as an NBZ, under another disk.
+  DiskBuilder dumped;
+  dumped.SetDiskName("RAW DUMP");
+  dumped.AddProgram("MENU", Program(0x0801, 1800, 19), 3);
+  dumped.AddProgram("ADVENTURE", Program(0x0801, 35000, 20), 7);
+  NibBuilder nib(dumped.bytes());
+  nib.Sectors().DamagedCopyFirst(18, 1);
+  Save(dir / "example.nib", nib.Build());
+
+  DiskBuilder packed;
+  packed.SetDiskName("PACKED DUMP");
+  packed.AddProgram("PUZZLE", Program(0x0801, 14000, 21), 2);
+  packed.AddProgram("EDITOR", Program(0x2000, 6000, 22), 5);
+  Save(dir / "example.nbz", NbzCompress(NibBuilder(packed.bytes()).Build()));
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
@@ -161,6 +181,23 @@ void Seeds(const std::filesystem::path& dir) {
       const Bytes stream = g64.TrackStream(18);
       track.insert(track.end(), stream.begin(), stream.end());
       Save(dir / ("seed" + std::to_string(i) + ".gcr"), track);
+      // The same disk as a NIB dump, with a block cut by the end of its
+      // track, and as an NBZ.
+      NibBuilder nib(disk.bytes());
+      nib.Sectors().DamagedCopyFirst(18, 1);
+      nib.CutDataBlock(18, i == 4 ? 0 : 3);
+      Save(dir / ("seed" + std::to_string(i) + ".nib"), nib.Build());
+      Save(dir / ("seed" + std::to_string(i) + ".nbz"), NbzCompress(nib.Build(), i == 4 ? 0x55 : -1));
+    }
+    // Zipcode parts, each after a byte that picks its part.
+    if (i == 2 || i == 5) {
+      const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
+      for (int part = 1; part <= 4; ++part) {
+        Bytes file{static_cast<std::uint8_t>(part - 1)};
+        const Bytes bytes = set.Build(part);
+        file.insert(file.end(), bytes.begin(), bytes.end());
+        Save(dir / ("seed" + std::to_string(i) + "-" + std::to_string(part) + ".zipcode"), file);
+      }
     }
     // Their own numbers, so that the other seeds stay as they were.
     Random own{100u + static_cast<std::uint64_t>(i)};

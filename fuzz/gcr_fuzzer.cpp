@@ -1,7 +1,8 @@
 // libFuzzer target for the GCR track decoder: the first byte is the track
-// number, the rest the track's bit stream. Each result is checked against a
-// plain bit-by-bit reading of the same rules, without the decoder's
-// word-at-a-time search or its buffer for the wrap.
+// number, the rest the track's bit stream, decoded both as a ring and as a
+// line. Each result is checked against a plain bit-by-bit reading of the
+// same rules, without the decoder's word-at-a-time search or its buffer for
+// the wrap.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,21 +42,13 @@ struct Plain {
   }
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) {
-    return 0;
-  }
-  const int trackNumber = data[0];
-  const zumtal::GcrTrack track = zumtal::DecodeGcrTrack(data + 1, size - 1, trackNumber);
-
-  std::vector<const std::uint8_t*> want(256, nullptr);
-  std::vector<std::vector<std::uint8_t>> decoded;
-  decoded.reserve(256);
-  const Plain plain{data + 1, 8 * (size - 1)};
+// The sectors that the rules give for the stream, by sector number.
+std::vector<std::vector<std::uint8_t>> Expected(const Plain& plain, int trackNumber, bool ring) {
+  constexpr std::size_t kHeaderBits = 60;
+  constexpr std::size_t kDataBits = 2580;
+  std::vector<std::vector<std::uint8_t>> want(256);
   std::vector<std::size_t> ends;
-  for (std::size_t at = 0; at < plain.bits; ++at) {
+  for (std::size_t at = ring ? 0 : 10; at < plain.bits; ++at) {
     bool end = plain.Bit(at) == 0;
     for (std::size_t back = 1; back <= 10 && end; ++back) {
       end = plain.Bit(at + plain.bits * 10 - back) == 1;
@@ -65,6 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   for (std::size_t e = 0; e < ends.size(); ++e) {
+    if (!ring && plain.bits - ends[e] < kHeaderBits) {
+      continue;
+    }
     int header[6];
     bool good = true;
     for (std::size_t i = 0; i < 6; ++i) {
@@ -72,7 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       good = good && header[i] >= 0;
     }
     if (!good || header[0] != 0x08 || header[3] != trackNumber ||
-        (header[2] ^ header[3] ^ header[4] ^ header[5]) != header[1] || want[static_cast<std::size_t>(header[2])]) {
+        (header[2] ^ header[3] ^ header[4] ^ header[5]) != header[1] ||
+        !want[static_cast<std::size_t>(header[2])].empty()) {
+      continue;
+    }
+    if (!ring && (e + 1 == ends.size() || plain.bits - ends[e + 1] < kDataBits)) {
       continue;
     }
     const std::size_t at = ends[(e + 1) % ends.size()];
@@ -86,14 +86,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       sector.push_back(static_cast<std::uint8_t>(byte));
     }
     if (good && sum == 0) {
-      decoded.push_back(sector);
-      want[static_cast<std::size_t>(header[2])] = decoded.back().data();
+      sector.pop_back();  // the checksum
+      want[static_cast<std::size_t>(header[2])] = sector;
     }
   }
-  for (std::size_t s = 0; s < 256; ++s) {
-    const std::uint8_t* got = track.Sector(static_cast<std::uint8_t>(s));
-    if ((got == nullptr) != (want[s] == nullptr) || (got != nullptr && std::memcmp(got, want[s], 256) != 0)) {
-      __builtin_trap();
+  return want;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const int trackNumber = data[0];
+  const Plain plain{data + 1, 8 * (size - 1)};
+  for (const bool ring : {true, false}) {
+    const zumtal::GcrTrack track = zumtal::DecodeGcrTrack(data + 1, size - 1, trackNumber,
+                                                          ring ? zumtal::GcrStream::kRing : zumtal::GcrStream::kLine);
+    const auto want = Expected(plain, trackNumber, ring);
+    for (std::size_t s = 0; s < 256; ++s) {
+      const std::uint8_t* got = track.Sector(static_cast<std::uint8_t>(s));
+      if ((got == nullptr) != want[s].empty() || (got != nullptr && std::memcmp(got, want[s].data(), 256) != 0)) {
+        __builtin_trap();
+      }
     }
   }
   return 0;

@@ -2,8 +2,10 @@
 # Runs each fuzz target for SECONDS seconds on a corpus seeded from the
 # examples and the image builders. Usage: fuzz/run.sh BUILD_DIR SECONDS
 # The disk target's inputs begin with a byte that picks the format: 0 D64,
-# 1 D71, 2 D81, 3 G64. The GCR target's begin with the track number. The DAT
-# target's seeds are DATs of both forms.
+# 1 D71, 2 D81, 3 G64, 4 NIB, 5 NBZ. The GCR target's begin with the track
+# number. The NIB target reads each input both as a NIB and as an NBZ; the
+# Zipcode target's inputs begin with a byte that picks the part (its value
+# modulo 4, plus 1). The DAT target's seeds are DATs of both forms.
 set -euo pipefail
 shopt -s nullglob
 build=${1:-build-fuzz}
@@ -11,21 +13,25 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx crt sid zip gz dat; do
+for reader in prg t64 disk gcr p00 lnx crt sid zip gz nib zipcode dat; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
     pick=0
-    for extension in d64 d71 d81 g64; do
+    for extension in d64 d71 d81 g64 nib nbz; do
       for file in "$seeds"/*."$extension" "$root"/examples/*."$extension"; do
         { printf "\\$pick"; cat "$file"; } > "$corpus/$(basename "$file")"
       done
       pick=$((pick + 1))
     done
+  elif [ "$reader" = nib ]; then
+    cp "$seeds"/*.nib "$seeds"/*.nbz "$root"/examples/*.nib "$root"/examples/*.nbz "$corpus"/
   else
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
-  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; dat) max=20000 ;; *) max=80000 ;; esac
+  case $reader in
+    disk) max=830000 ;; nib) max=300000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; dat) max=20000 ;; *) max=80000 ;;
+  esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"

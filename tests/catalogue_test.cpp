@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "g64_builder.h"
+#include "nib_builder.h"
 #include "readers/archives.h"
 #include "report/program_hash.h"
 #include "support/harness.h"
@@ -160,6 +161,30 @@ TEST(Archives, MembersAreCataloguedLikeFiles) {
     const ReaderResult result = RunReader(Catalogue, bytes, name, Layout::kCsv, {}, keepGoing);
     EXPECT_EQ(result.output, output) << name;
     EXPECT_EQ(result.status, status) << name;
+  }
+}
+
+// NIB and NBZ files whose whole is at fault: damaged compressed data, and
+// other machines' dumps (no signature, before or after decompressing).
+TEST(DiskDumps, WholeFileFaults) {
+  const Bytes signature = ToBytes("MNIB-1541-RAW");
+  const Bytes unsigned_ = ToBytes("MNIB-1571-RAW");
+  constexpr std::uint8_t M = 0xAA;
+  const std::tuple<std::string, Bytes, std::string, int> cases[] = {
+      {"x.nbz", {M, 'x', M}, Error("x.nbz: compressed data damaged at byte 2"), 100},
+      {"x.nbz", {M, 1, 2, M, 3, 3}, Error("x.nbz: compressed data damaged at byte 3"), 100},
+      {"x.nbz", {M, 1, M, 3, 1, M, 0x81}, Error("x.nbz: compressed data damaged at byte 5"), 100},
+      {"x.nbz", {M, 'a', 'b'}, Error("x.nbz is not C64 file."), 0},
+      {"x.nbz", {}, Error("x.nbz is not C64 file."), 0},
+      {"x.nib", unsigned_, Error("x.nib is not C64 file."), 0},
+      {"x.nbz", NbzCompress(unsigned_), Error("x.nbz is not C64 file."), 0},
+      {"x.nib", signature, Error("x.nib: header sector (track 18 sector 0) is not on the disk"), 100},
+      {"x.nbz", NbzCompress(signature), Error("x.nbz: header sector (track 18 sector 0) is not on the disk"), 100},
+  };
+  for (const auto& [name, bytes, output, status] : cases) {
+    const ReaderResult result = RunReader(Catalogue, bytes, name, Layout::kCsv, {}, true);
+    EXPECT_EQ(result.output, ExtensionKey(name) + "\r\n" + output) << name << output;
+    EXPECT_EQ(result.status, status) << name << output;
   }
 }
 

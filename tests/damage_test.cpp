@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "g64_builder.h"
+#include "nib_builder.h"
 #include "support/harness.h"
 
 namespace zumtal {
@@ -136,26 +137,71 @@ TEST(Damage, JsonObjectAndSectorErrors) {
       << json;
 }
 
-// G64: a sector whose track is absent, or that has no good copy.
-TEST(Damage, G64SectorsNotOnTheDisk) {
+// The encoded disks: a sector whose track is absent, or that has no good
+// copy. Each builds the disk with track `absent` left out and the copy of
+// `bad` spoilt.
+struct Encoded {
+  const char* file;
+  Reader reader;
+  Bytes (*build)(const Bytes& d64, int absent, S bad);
+};
+
+template <typename Builder>
+Builder& Spoilt(Builder& builder, G64Builder& sectors, int absent, S bad) {
+  if (absent != 0) {
+    builder.SetAbsent(absent);
+  }
+  if (bad.first != 0) {
+    sectors.Copy(bad.first, bad.second).badDataSum = true;
+  }
+  return builder;
+}
+
+class EncodedDamage : public ::testing::TestWithParam<Encoded> {};
+
+TEST_P(EncodedDamage, SectorsNotOnTheDisk) {
   // VICTIM lies on 1/1 to 1/12.
-  const std::tuple<S, void (*)(G64Builder&), const char*> cases[] = {
-      {S(3, 0), [](G64Builder& g) { g.SetAbsent(3); }, "sector 2 (track 3 sector 0) is not on the disk"},
-      {S(1, 25), [](G64Builder&) {}, "sector 2 (track 1 sector 25) is not on the disk"},
-      {S(1, 2), [](G64Builder& g) { g.Copy(1, 2).badDataSum = true; }, "sector 2 (track 1 sector 2) has no good copy"},
+  const std::tuple<S, int, S, const char*> cases[] = {
+      {S(3, 0), 3, S(0, 0), "sector 2 (track 3 sector 0) is not on the disk"},
+      {S(1, 25), 0, S(0, 0), "sector 2 (track 1 sector 25) is not on the disk"},
+      {S(1, 2), 0, S(1, 2), "sector 2 (track 1 sector 2) has no good copy"},
+      {S(43, 0), 0, S(0, 0), "sector 1 links to track 43, past the last track (42)"},
   };
-  for (const auto& [link, damage, line] : cases) {
+  const std::string name = GetParam().file;
+  for (const auto& [link, absent, bad, line] : cases) {
     DiskBuilder disk = ThreePrograms(kD64Format);
     const S first = FirstOf(disk, 1);
     disk.At(first)[0] = static_cast<std::uint8_t>(link.first),
     disk.At(first)[1] = static_cast<std::uint8_t>(link.second);
-    G64Builder g64(disk.bytes(), 42);
-    damage(g64);
-    const ReaderResult kept = RunReader(ReadG64, g64.Build(), "d.g64", Layout::kCsv, {}, true);
-    EXPECT_EQ(kept.output, DiskLine("d.g64", "GOOD", kGood) + "!Error: d.g64: VICTIM: " + line + "\r\n" +
-                               DiskLine("d.g64", "AFTER", kGood));
+    const Bytes image = GetParam().build(disk.bytes(), absent, bad);
+    const ReaderResult kept = RunReader(GetParam().reader, image, name, Layout::kCsv, {}, true);
+    EXPECT_EQ(kept.output, DiskLine(name, "GOOD", kGood) + "!Error: " + name + ": VICTIM: " + line + "\r\n" +
+                               DiskLine(name, "AFTER", kGood));
+    EXPECT_EQ(kept.status, 0);
+    const ReaderResult stop = RunReader(GetParam().reader, image, name);
+    EXPECT_EQ(stop.output, DiskLine(name, "GOOD", kGood));
+    EXPECT_EQ(stop.status, 100);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, EncodedDamage,
+                         ::testing::Values(Encoded{"d.g64", ReadG64,
+                                                   [](const Bytes& d64, int absent, S bad) {
+                                                     G64Builder g64(d64, 42);
+                                                     return Spoilt(g64, g64, absent, bad).Build();
+                                                   }},
+                                           Encoded{"d.nib", ReadNib,
+                                                   [](const Bytes& d64, int absent, S bad) {
+                                                     NibBuilder nib(d64, 42);
+                                                     return Spoilt(nib, nib.Sectors(), absent, bad).Build();
+                                                   }},
+                                           Encoded{"d.nbz", ReadNbz,
+                                                   [](const Bytes& d64, int absent, S bad) {
+                                                     NibBuilder nib(d64, 42);
+                                                     return NbzCompress(
+                                                         Spoilt(nib, nib.Sectors(), absent, bad).Build());
+                                                   }}),
+                         [](const auto& param) { return std::string(param.param.file).substr(2); });
 
 // T64 and Lynx: a program's bytes past the end of the file; a directory cut
 // by it.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "g64_builder.h"
+#include "nib_builder.h"
 #include "readers/gcr.h"
 #include "support/harness.h"
 
@@ -37,8 +38,14 @@ struct Format {
   // offsets from the format's own description, not the builder's arithmetic.
   int nameAt;
   std::vector<std::array<int, 3>> sectors;
-  bool gcr = false;  // the disk built as a D64, then written as a G64
+  // For a format that stores the sectors encoded: the disk built as a D64,
+  // then written in the format.
+  Bytes (*encode)(const Bytes& d64) = nullptr;
 };
+
+Bytes AsG64(const Bytes& d64) { return G64Builder(d64).Build(); }
+Bytes AsNib(const Bytes& d64) { return NibBuilder(d64).Build(); }
+Bytes AsNbz(const Bytes& d64) { return NbzCompress(AsNib(d64)); }
 
 // D64: the header at 18/0 = 91392, the name at 144 in it; zones of 21, 19,
 // 18 and 17 sectors from tracks 1, 18, 25 and 31. D71: side two from 174848
@@ -52,7 +59,9 @@ const Format kFormats[] = {
      91536,
      {{35, 16, 174592}, {36, 0, 174848}, {53, 5, 267520}, {60, 17, 304640}, {70, 16, 349440}}},
     {"d81", &kD81Format, ReadD81, {80}, 399364, {{1, 0, 0}, {41, 7, 411392}, {80, 39, 818944}}},
-    {"g64", &kD64Format, ReadG64, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, true},
+    {"g64", &kD64Format, ReadG64, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsG64},
+    {"nib", &kD64Format, ReadNib, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsNib},
+    {"nbz", &kD64Format, ReadNbz, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsNbz},
 };
 
 class DiskReader : public ::testing::TestWithParam<Format> {
@@ -62,7 +71,7 @@ class DiskReader : public ::testing::TestWithParam<Format> {
   }
   std::string FileName() const { return std::string("d.") + GetParam().extension; }
   std::string Run(const Bytes& bytes) const {
-    return Outcome(GetParam().reader, GetParam().gcr ? G64Builder(bytes).Build() : bytes, FileName());
+    return Outcome(GetParam().reader, GetParam().encode != nullptr ? GetParam().encode(bytes) : bytes, FileName());
   }
   std::string Line(std::string_view name, const Bytes& program, std::string_view disk = "BLANK") const {
     return zumtal::Line(FileName(), name, program, disk);
@@ -183,7 +192,7 @@ TEST_P(DiskReader, DamagedImages) {
       {both, 0, "directory loop through another name of its first sector", DirectoryLoop, true},
   };
   for (const auto& c : cases) {
-    if (GetParam().gcr && c.plainOnly) {
+    if (GetParam().encode != nullptr && c.plainOnly) {
       continue;
     }
     DiskBuilder disk = Blank();

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "g64_builder.h"
+#include "nib_builder.h"
 #include "readers/input_file.h"
 #include "report/program_hash.h"
 #include "support/process.h"
@@ -457,10 +458,15 @@ TEST(EndToEnd, HugeSparseFiles) {
   disk.AddProgram("AT THE START", Program(0x0801, 5000));
   dir.Write("huge.prg", {1, 8, 5});
   dir.Write("huge.d81", disk.bytes());
-  for (const char* name : {"huge.prg", "huge.d81"}) {
+  // A NIB reads only its tracks; an NBZ's zeros decompress past any NIB.
+  DiskBuilder dumped;
+  dumped.AddProgram("DUMPED", Program(0x0801, 5000));
+  dir.Write("huge.nib", NibBuilder(dumped.bytes()).Build());
+  dir.Write("huge.nbz", NbzCompress(NibBuilder(dumped.bytes()).Build()));
+  for (const char* name : {"huge.prg", "huge.d81", "huge.nib", "huge.nbz"}) {
     fs::resize_file(dir.path() / name, 2ull << 30);
   }
-  RunScenarios("sparse", dir.path(), {"huge.prg", "huge.d81"}, 8 * 1024);
+  RunScenarios("sparse", dir.path(), {"huge.prg", "huge.d81", "huge.nib", "huge.nbz"}, 8 * 1024);
 }
 
 }  // namespace

@@ -88,11 +88,12 @@ TEST(Readers, TableTakesExactKeysThenPc64Numbers) {
   for (const char* name : {"x.P0A", "x.PA0", "x.Q00", "XP00", "P00", "x.P00 "})
     EXPECT_EQ(ReaderOf(name), nullptr) << name;
   // Disk images, whatever reads them, are never PC64 deleted files.
+  EXPECT_EQ(ReaderOf("x.NbZ"), ReadNbz);
   for (const char* name : {"x.D71", "x.D81"}) EXPECT_NE(ReaderOf(name), ReadPc64NonProgram) << name;
   // Every row's name and marker, as the layouts write them.
   std::string rows;
   for (const Format& format : Formats()) rows += std::string(format.name) + format.marker;
-  EXPECT_EQ(rows, "PRGvT64 D64eD71eD81eG64eP00vPC64 LNX CRTvSIDv");
+  EXPECT_EQ(rows, "PRGvT64 D64eD71eD81eG64eNIBeNBZeP00vPC64 LNX CRTvSIDv");
 }
 
 // The tape name has 24 bytes in the header, of which 23 are read.

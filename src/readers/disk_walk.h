@@ -18,6 +18,12 @@ enum class SectorState {
   kNoGoodCopy,     // its track holds no copy whose checksums hold
 };
 
+// Where a sector of a disk decoded into a plain image in memory lies.
+struct SectorPlace {
+  SectorState state;
+  std::uint64_t position;  // in the plain image; for kFound only
+};
+
 // Says where a sector's 256 bytes lie in the input file that the walk reads.
 // For a plain image that is arithmetic on the file itself; a format that
 // stores its sectors encoded decodes them into memory first and the walk

@@ -13,6 +13,8 @@ constexpr Format kFormats[] = {
     {"D71", ".D71", 'e', ReadD71, ".d71", "a 1571 disk image"},
     {"D81", ".D81", 'e', ReadD81, ".d81", "a 1581 disk image"},
     {"G64", ".G64", 'e', ReadG64, ".g64", "a 1541 disk image of GCR tracks"},
+    {"NIB", ".NIB", 'e', ReadNib, ".nib", "a 1541 disk as the drive read it (raw GCR tracks)"},
+    {"NBZ", ".NBZ", 'e', ReadNbz, ".nbz", "a compressed .nib"},
     {"P00", ".P##", 'v', ReadP00, ".p00-.p99", "a PC64 program file"},
     {"PC64", ".S## .U## .R## .D##", ' ', ReadPc64NonProgram, ".s00 .u00 .r00 .d00",
      "PC64 files of other kinds (any two digits): no report"},

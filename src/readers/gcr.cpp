@@ -1,7 +1,9 @@
 // GCR track decoding. The stream is copied once into a buffer that puts the
 // last two bytes of the ring before its start and repeats the ring after its
 // end for longer than a data block, so that every read below, wherever it
-// starts, is a plain 8-byte load: no block needs a case for the wrap.
+// starts, is a plain 8-byte load: no block needs a case for the wrap. A line
+// gets zero bytes there instead, which hold no sync, and the blocks that
+// would reach past its end are turned away by their bit counts.
 #include "readers/gcr.h"
 
 #include <bit>
@@ -15,6 +17,11 @@ constexpr std::size_t kBefore = 2;           // bytes of the ring before its sta
 constexpr std::size_t kAfter = 325 + 8 + 8;  // a whole data block, then an 8-byte load, past the end
 constexpr std::uint16_t kBad = 0x100;        // a decoded "byte" with an invalid code in it
 constexpr std::uint64_t kJudged = (std::uint64_t{1} << 48) - 1;  // the bits of a window judged for sync ends
+
+// The bits that the checksums cover: a header's block id, checksum, sector,
+// track and two id bytes; a data block's id, 256 bytes and checksum.
+constexpr std::size_t kHeaderBits = 6 * 10;
+constexpr std::size_t kDataBits = 258 * 10;
 
 constexpr std::uint8_t kHeaderBlock = 0x08;
 constexpr std::uint8_t kDataBlock = 0x07;
@@ -42,14 +49,17 @@ std::uint64_t LoadBigEndian(const std::uint8_t* at) {
   return value;
 }
 
-// The ring of `length` bytes, readable from any bit as a straight line.
+// The stream of `length` bytes, readable from any bit as a straight line.
 class Ring {
  public:
-  Ring(const std::uint8_t* stream, std::size_t length) : bytes_(kBefore + length + kAfter) {
+  Ring(const std::uint8_t* stream, std::size_t length, GcrStream kind) : bytes_(kBefore + length + kAfter) {
+    std::memcpy(bytes_.data() + kBefore, stream, length);
+    if (kind == GcrStream::kLine) {
+      return;
+    }
     for (std::size_t i = 0; i < kBefore; ++i) {
       bytes_[i] = stream[(length * kBefore - kBefore + i) % length];
     }
-    std::memcpy(bytes_.data() + kBefore, stream, length);
     // Byte by byte, so that a ring shorter than the tail repeats.
     for (std::size_t i = kBefore + length; i < bytes_.size(); ++i) {
       bytes_[i] = bytes_[i - length];
@@ -134,20 +144,27 @@ bool DecodeData(const Ring& ring, std::size_t bit, std::uint8_t* data) {
 
 }  // namespace
 
-GcrTrack DecodeGcrTrack(const std::uint8_t* stream, std::size_t length, int track) {
+GcrTrack DecodeGcrTrack(const std::uint8_t* stream, std::size_t length, int track, GcrStream kind) {
   GcrTrack out;
   if (length == 0) {
     return out;
   }
-  const Ring ring(stream, length);
+  const Ring ring(stream, length, kind);
+  // In a line, a block needs its checked bits before the end; a ring has no
+  // end.
+  const bool line = kind == GcrStream::kLine;
+  const std::size_t bits = 8 * length;
 
   // Each block begins at a sync's end; a header's data block begins at the
-  // next one, wrapping to the first of the track after the last.
+  // next one, in a ring wrapping to the first of the track after the last.
   int pending = -1;  // the sector whose good header came at the last sync
   std::size_t firstEnd = 8 * length;
   auto tryData = [&](std::size_t bit) {
     const auto sector = static_cast<std::size_t>(pending);
     pending = -1;
+    if (line && bits - bit < kDataBits) {
+      return;
+    }
     out.bytes_.resize(out.bytes_.size() + 256);
     if (DecodeData(ring, bit, out.bytes_.data() + out.bytes_.size() - 256)) {
       out.slot_[sector] = static_cast<std::uint16_t>(out.bytes_.size() / 256);
@@ -161,6 +178,9 @@ GcrTrack DecodeGcrTrack(const std::uint8_t* stream, std::size_t length, int trac
     }
     if (pending >= 0) {
       tryData(bit);
+    }
+    if (line && bits - bit < kHeaderBits) {
+      return;
     }
     const int sector = HeaderSector(ring, bit, track);
     if (sector >= 0 && out.slot_[static_cast<std::size_t>(sector)] == 0) {
@@ -188,7 +208,7 @@ GcrTrack DecodeGcrTrack(const std::uint8_t* stream, std::size_t length, int trac
       atSyncEnd(8 * byte + static_cast<std::size_t>(lead) - 16);
     }
   }
-  if (pending >= 0) {
+  if (pending >= 0 && !line) {
     tryData(firstEnd);
   }
   return out;

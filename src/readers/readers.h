@@ -76,6 +76,10 @@ void ReadD64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadD71(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadD81(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadG64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+// A NIB without its signature, or an NBZ that decompresses to one, gets the
+// not-a-C64-file line.
+void ReadNib(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadNbz(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 // A PC64 file of another type (sequential, user, relative, deleted): it holds
 // no program, so there is nothing to report.
