@@ -1,6 +1,6 @@
 // Zip archives: the end record, the central directory (ZIP64 included) and
 // stored or deflated members.
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <iterator>
@@ -145,7 +145,7 @@ std::vector<std::uint8_t> ZipMember::Extract() const {
     Require(Inflate(in_, compressedSize, DeflateWrapping::kRaw, size, bytes), "more data than declared");
     Require(bytes.size() == size, "length does not match");
   }
-  Require(crc32_z(0, bytes.data(), bytes.size()) == crc, "CRC-32 does not match");
+  Require(libdeflate_crc32(0, bytes.data(), bytes.size()) == crc, "CRC-32 does not match");
   return bytes;
 }
 

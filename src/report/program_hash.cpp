@@ -1,6 +1,6 @@
 #include "report/program_hash.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace zumtal {
 
@@ -17,7 +17,7 @@ void ProgramHash::Take(const std::uint8_t* bytes, std::size_t count) {
     digests_.Reset();
     open_ = true;
   }
-  crc_ = static_cast<std::uint32_t>(crc32_z(crc_, bytes, count));
+  crc_ = libdeflate_crc32(crc_, bytes, count);
   digests_.Update(bytes, count);
 }
 
