@@ -38,8 +38,11 @@ void AppendKey(std::string& out, std::string_view key) {
 
 ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing)
     : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing) {
-  if (layout_ == Layout::kJson || collect_ != Collect::kNone) {
-    hash_ = std::make_unique<ProgramHash>();
+  // Only the hashes the run writes: --duplicates groups by SHA-1 alone.
+  if (collect_ == Collect::kDuplicates) {
+    hash_ = std::make_unique<ProgramHash>(kSha1Hash);
+  } else if (layout_ == Layout::kJson || collect_ == Collect::kDat) {
+    hash_ = std::make_unique<ProgramHash>(kAllHashes);
   }
   if (layout_ == Layout::kJson) {
     out_.SetLineEnd("\n");
