@@ -34,7 +34,7 @@ void ProgramHash::Take(const std::uint8_t* bytes, std::size_t count) {
     return;
   }
   if (!gathered_) {
-    gathered_ = std::make_unique_for_overwrite<std::uint8_t[]>(kGather);
+    gathered_.reset(new std::uint8_t[kGather]);  // not zeroed: only what is gathered is read
   }
   std::memcpy(gathered_.get() + gatheredCount_, bytes, count);
   gatheredCount_ += count;
