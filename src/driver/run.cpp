@@ -238,7 +238,7 @@ class RunWriter {
 };
 
 // Finds the files of every argument, opens each where it was found (and
-// asks the system to read it ahead), and queues it.
+// asks the system to read a large one ahead), and queues it.
 class Finder : public TreeVisitor {
  public:
   Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer) : jobs_(jobs), writer_(writer) {}
@@ -246,7 +246,9 @@ class Finder : public TreeVisitor {
   bool Wants(std::string_view name) override { return IsCatalogued(name); }
   void File(const FoundFile& file) override {
     Job job{file.name, file.bare, InputFile::Open(file.path, file.directory), {}};
-    if (job.in) {
+    // A file that the first read takes whole gets no read-ahead: on a warm
+    // cache the call would cost as much as the read.
+    if (job.in && job.in->FileLength() > InputFile::kWindow) {
       job.in->ReadAhead();
     }
     Queue(std::move(job));

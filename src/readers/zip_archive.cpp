@@ -1,10 +1,11 @@
 // Zip archives: the end record, the central directory (ZIP64 included) and
 // stored or deflated members.
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <span>
 
 #include "base/run_failure.h"
 #include "readers/archives.h"
@@ -30,6 +31,7 @@ constexpr std::uint64_t kDirectoryPiece = 1 << 20;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint32_t kEscape32 = 0xFFFFFFFF;
+constexpr char kCrcDoesNotMatch[] = "CRC-32 does not match";
 
 std::uint64_t ReadQuad(InputFile& in) {
   const std::uint64_t low = in.ReadLong();
@@ -114,6 +116,58 @@ Directory FindDirectory(InputFile& in) {
   return directory;
 }
 
+// One whole-buffer decompressor per thread serves every member it extracts;
+// nullptr when it could not be had.
+libdeflate_decompressor* Decompressor() {
+  struct Free {
+    void operator()(libdeflate_decompressor* decompressor) const { libdeflate_free_decompressor(decompressor); }
+  };
+  thread_local const std::unique_ptr<libdeflate_decompressor, Free> decompressor(libdeflate_alloc_decompressor());
+  return decompressor.get();
+}
+
+bool CrcMatches(const std::vector<std::uint8_t>& bytes, std::uint32_t crc) {
+  return libdeflate_crc32(0, bytes.data(), bytes.size()) == crc;
+}
+
+// Inflates with zlib, a large step at a time, and says what is wrong with
+// data that does not give `size` bytes of this CRC-32.
+std::vector<std::uint8_t> InflateStreaming(InputFile& in, std::uint64_t compressedSize, std::uint64_t size,
+                                           std::uint32_t crc) {
+  std::vector<std::uint8_t> bytes;
+  Require(Inflate(in, compressedSize, DeflateWrapping::kRaw, size, bytes), "more data than declared");
+  Require(bytes.size() == size, "length does not match");
+  Require(CrcMatches(bytes, crc), kCrcDoesNotMatch);
+  return bytes;
+}
+
+// The deflated member data at the input's position, inflated into its
+// declared size in one call by libdeflate (made for a whole buffer of known
+// size) and checked against its CRC-32. The compressed bytes are read into
+// memory first, up to kMaxMemberSize of them (more, and the member is
+// inflated by zlib as it is read). Data that does not give exactly the
+// declared bytes with the declared CRC-32 is inflated again by zlib, so that
+// damage is named as the streaming inflate names it.
+std::vector<std::uint8_t> InflateMember(InputFile& in, std::uint64_t compressedSize, std::uint64_t size,
+                                        std::uint32_t crc) {
+  libdeflate_decompressor* decompressor = Decompressor();
+  if (compressedSize == 0 || compressedSize > kMaxMemberSize || decompressor == nullptr) {
+    return InflateStreaming(in, compressedSize, size, crc);
+  }
+  std::vector<std::uint8_t> compressed(static_cast<std::size_t>(compressedSize));
+  in.ReadInto(compressed.data(), compressed.size());
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  std::uint8_t none = 0;  // somewhere to point for no bytes
+  if (libdeflate_deflate_decompress(decompressor, compressed.data(), compressed.size(),
+                                    bytes.empty() ? &none : bytes.data(), bytes.size(),
+                                    nullptr) == LIBDEFLATE_SUCCESS &&
+      CrcMatches(bytes, crc)) {
+    return bytes;
+  }
+  InputFile memory{std::span<const std::uint8_t>(compressed)};
+  return InflateStreaming(memory, compressedSize, size, crc);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ZipMember::Extract() const {
@@ -141,12 +195,10 @@ std::vector<std::uint8_t> ZipMember::Extract() const {
     Require(compressedSize == size, "length does not match");
     bytes.resize(static_cast<std::size_t>(size));
     in_.ReadInto(bytes.data(), bytes.size());
-  } else {
-    Require(Inflate(in_, compressedSize, DeflateWrapping::kRaw, size, bytes), "more data than declared");
-    Require(bytes.size() == size, "length does not match");
+    Require(CrcMatches(bytes, crc), kCrcDoesNotMatch);
+    return bytes;
   }
-  Require(crc32_z(0, bytes.data(), bytes.size()) == crc, "CRC-32 does not match");
-  return bytes;
+  return InflateMember(in_, compressedSize, size, crc);
 }
 
 void ReadZip(InputFile& in, ZipVisitor& visitor) {

@@ -33,18 +33,28 @@ void Check(int result) {
 
 }  // namespace
 
+// A context for each chosen algorithm; nullptr for the others.
 struct Md5AndSha1::State {
-  EVP_MD_CTX* md5 = EVP_MD_CTX_new();
-  EVP_MD_CTX* sha1 = EVP_MD_CTX_new();
+  EVP_MD_CTX* md5 = nullptr;
+  EVP_MD_CTX* sha1 = nullptr;
   ~State() {
     EVP_MD_CTX_free(md5);
     EVP_MD_CTX_free(sha1);
   }
 };
 
-Md5AndSha1::Md5AndSha1() : state_(std::make_unique<State>()) {
-  if (state_->md5 == nullptr || state_->sha1 == nullptr || Fetched().md5 == nullptr || Fetched().sha1 == nullptr) {
-    FailSystem(ENOMEM);
+Md5AndSha1::Md5AndSha1(HashSet which) : state_(std::make_unique<State>()) {
+  if ((which & kMd5Hash) != 0) {
+    state_->md5 = EVP_MD_CTX_new();
+    if (state_->md5 == nullptr || Fetched().md5 == nullptr) {
+      FailSystem(ENOMEM);
+    }
+  }
+  if ((which & kSha1Hash) != 0) {
+    state_->sha1 = EVP_MD_CTX_new();
+    if (state_->sha1 == nullptr || Fetched().sha1 == nullptr) {
+      FailSystem(ENOMEM);
+    }
   }
   Reset();
 }
@@ -52,18 +62,30 @@ Md5AndSha1::Md5AndSha1() : state_(std::make_unique<State>()) {
 Md5AndSha1::~Md5AndSha1() = default;
 
 void Md5AndSha1::Reset() {
-  Check(EVP_DigestInit_ex(state_->md5, Fetched().md5, nullptr));
-  Check(EVP_DigestInit_ex(state_->sha1, Fetched().sha1, nullptr));
+  if (state_->md5 != nullptr) {
+    Check(EVP_DigestInit_ex(state_->md5, Fetched().md5, nullptr));
+  }
+  if (state_->sha1 != nullptr) {
+    Check(EVP_DigestInit_ex(state_->sha1, Fetched().sha1, nullptr));
+  }
 }
 
 void Md5AndSha1::Update(const std::uint8_t* bytes, std::size_t count) {
-  Check(EVP_DigestUpdate(state_->md5, bytes, count));
-  Check(EVP_DigestUpdate(state_->sha1, bytes, count));
+  if (state_->md5 != nullptr) {
+    Check(EVP_DigestUpdate(state_->md5, bytes, count));
+  }
+  if (state_->sha1 != nullptr) {
+    Check(EVP_DigestUpdate(state_->sha1, bytes, count));
+  }
 }
 
 void Md5AndSha1::Finish(Md5Value& md5, Sha1Value& sha1) {
-  Check(EVP_DigestFinal_ex(state_->md5, md5.data(), nullptr));
-  Check(EVP_DigestFinal_ex(state_->sha1, sha1.data(), nullptr));
+  if (state_->md5 != nullptr) {
+    Check(EVP_DigestFinal_ex(state_->md5, md5.data(), nullptr));
+  }
+  if (state_->sha1 != nullptr) {
+    Check(EVP_DigestFinal_ex(state_->sha1, sha1.data(), nullptr));
+  }
 }
 
 }  // namespace zumtal

@@ -74,7 +74,10 @@ void Feed(BCRYPT_HASH_HANDLE hash, const std::uint8_t* bytes, std::size_t count)
 
 }  // namespace
 
+// A hash object for each chosen algorithm; nullptr for the others.
 struct Md5AndSha1::State {
+  bool md5Chosen = false;
+  bool sha1Chosen = false;
   BCRYPT_HASH_HANDLE md5 = nullptr;
   BCRYPT_HASH_HANDLE sha1 = nullptr;
   ~State() {
@@ -83,25 +86,41 @@ struct Md5AndSha1::State {
   }
 };
 
-Md5AndSha1::Md5AndSha1() : state_(std::make_unique<State>()) { Reset(); }
+Md5AndSha1::Md5AndSha1(HashSet which) : state_(std::make_unique<State>()) {
+  state_->md5Chosen = (which & kMd5Hash) != 0;
+  state_->sha1Chosen = (which & kSha1Hash) != 0;
+  Reset();
+}
 
 Md5AndSha1::~Md5AndSha1() = default;
 
 void Md5AndSha1::Reset() {
   Destroy(state_->md5);
   Destroy(state_->sha1);
-  state_->md5 = NewHash(Opened().md5);
-  state_->sha1 = NewHash(Opened().sha1);
+  if (state_->md5Chosen) {
+    state_->md5 = NewHash(Opened().md5);
+  }
+  if (state_->sha1Chosen) {
+    state_->sha1 = NewHash(Opened().sha1);
+  }
 }
 
 void Md5AndSha1::Update(const std::uint8_t* bytes, std::size_t count) {
-  Feed(state_->md5, bytes, count);
-  Feed(state_->sha1, bytes, count);
+  if (state_->md5 != nullptr) {
+    Feed(state_->md5, bytes, count);
+  }
+  if (state_->sha1 != nullptr) {
+    Feed(state_->sha1, bytes, count);
+  }
 }
 
 void Md5AndSha1::Finish(Md5Value& md5, Sha1Value& sha1) {
-  Check(BCryptFinishHash(state_->md5, md5.data(), static_cast<ULONG>(md5.size()), 0));
-  Check(BCryptFinishHash(state_->sha1, sha1.data(), static_cast<ULONG>(sha1.size()), 0));
+  if (state_->md5 != nullptr) {
+    Check(BCryptFinishHash(state_->md5, md5.data(), static_cast<ULONG>(md5.size()), 0));
+  }
+  if (state_->sha1 != nullptr) {
+    Check(BCryptFinishHash(state_->sha1, sha1.data(), static_cast<ULONG>(sha1.size()), 0));
+  }
 }
 
 }  // namespace zumtal

@@ -39,11 +39,15 @@ void AppendKey(std::string& out, std::string_view key) {
 
 ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing, const MatchIndex* index)
     : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing), index_(index) {
-  if (collect_ == Collect::kMatch) {
-    fileHash_ = std::make_unique<ProgramHash>();
-  }
-  if (layout_ == Layout::kJson || collect_ != Collect::kNone) {
-    hash_ = std::make_unique<ProgramHash>();
+  // Only the hashes the run writes: --duplicates groups by SHA-1 alone,
+  // --match looks roms up by SHA-1 or CRC-32.
+  if (collect_ == Collect::kDuplicates) {
+    hash_ = std::make_unique<ProgramHash>(kSha1Hash);
+  } else if (collect_ == Collect::kMatch) {
+    hash_ = std::make_unique<ProgramHash>(kSha1Hash | kCrc32Hash);
+    fileHash_ = std::make_unique<ProgramHash>(kSha1Hash | kCrc32Hash);
+  } else if (layout_ == Layout::kJson || collect_ == Collect::kDat) {
+    hash_ = std::make_unique<ProgramHash>(kAllHashes);
   }
   if (layout_ == Layout::kJson) {
     out_.SetLineEnd("\n");
