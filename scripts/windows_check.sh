@@ -111,6 +111,16 @@ same() {
   check "$name (pipe)" "$work/linux.out" "$ls" "$work/pipe.out" "$ps"
 }
 
+# As `same`, with the line of --help about the case of patterns worded as the
+# Windows build words it.
+same_help() {
+  local ls=0 ws=0
+  (cd "$data" && "$linux" --help) > "$work/linux.out" || ls=$?
+  (cd "$data" && wine "$windows" --help) > "$work/file.out" || ws=$?
+  sed -i 's/last component, case matters\./last component, in any case./' "$work/linux.out"
+  check "help" "$work/linux.out" "$ls" "$work/file.out" "$ws"
+}
+
 # As `same`, with the Windows separator in the output turned into "/": with
 # -r the PC file name is the path as found.
 same_paths() {
@@ -161,7 +171,14 @@ same "duplicates" --duplicates "${examples[@]}"
 same "duplicates, json" --duplicates --json "${examples[@]}"
 same "dat" --dat "${examples[@]}"
 same "version" --version
-same "help" --help
+same_help
+# --match: a DAT of some examples, in both forms of DATS, in every layout.
+(cd "$data" && "$linux" --dat games.d64 hello.prg demos.zip > "$data/some.dat")
+mkdir -p "$data/dats" && cp "$data/some.dat" "$data/dats/"
+same "match" --match some.dat "${examples[@]}"
+same "match, a folder, json" --match dats --json "${examples[@]}"
+same "match, fix-DAT" --match=some.dat --dat '*.t64' hello.prg
+same "match, bad DAT" --match readme.txt hello.prg
 same "usage error" -l --bogus
 same_paths "-r over a tree" -r tree
 same_paths "-r with a pattern, keep going" -r -k 'tree/*.t64' 'bad/*.prg'
