@@ -14,6 +14,7 @@
 
 #include "builders.h"
 #include "g64_builder.h"
+#include "tap_builder.h"
 
 using namespace zumtal;
 using namespace zumtal::testing;
@@ -197,6 +198,30 @@ void Seeds(const std::filesystem::path& dir) {
   const Bytes stream = GcrTrackStream(copies, 0, 8 * 100 + 5);
   track.insert(track.end(), stream.begin(), stream.end());
   Save(dir / "seed8.gcr", track);
+  // Tapes with short lead-ins, so that each stays small: both versions,
+  // damaged copies, a header without its data, other kinds of block.
+  using Damage = TapBuilder::Damage;
+  for (int i = 0; i < 4; ++i) {
+    TapBuilder tape({i % 2, 0.94 + 0.04 * i, i, 40u + static_cast<std::uint64_t>(i), 80, 70});
+    tape.AddPause();
+    tape.AddProgram("SEED", Program(0x0801, static_cast<std::size_t>(12 * i), random.Next()), 1,
+                    i == 1 ? Damage::kFirst : Damage::kNone,
+                    i == 2   ? Damage::kBoth
+                    : i == 3 ? Damage::kFirstDropout
+                             : Damage::kFirstCountdown);
+    if (i == 0) {
+      tape.AddHeader(3, 0xC000, 0xC010, "NO DATA");
+    }
+    if (i == 1) {
+      tape.AddDataFile("RECORDS", 1);
+    }
+    if (i == 3) {
+      tape.AddTurbo(20);
+      tape.AddProgram("AFTER", Program(0xC000, 5, random.Next()), 3);
+    }
+    tape.AddEndOfTape();
+    Save(dir / ("seed" + std::to_string(i) + ".tap"), tape.Build());
+  }
 }
 
 std::string Name(const char* stem, int number) {

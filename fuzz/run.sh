@@ -10,7 +10,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx zip gz; do
+for reader in prg t64 disk gcr p00 lnx zip gz tap; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
@@ -24,7 +24,7 @@ for reader in prg t64 disk gcr p00 lnx zip gz; do
   else
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
-  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; *) max=80000 ;; esac
+  case $reader in disk) max=830000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; tap) max=60000 ;; *) max=80000 ;; esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.
   log="$build/fuzz-$reader.log"
