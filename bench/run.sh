@@ -132,3 +132,7 @@ printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg 
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-28s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
   printf "%-28s %d files %.3f s, %d files %.3f s: x%.2f for x%d files\n", "linearity", s, a, l, b, b / a, l / s }'
+# The TAP decoder on one core, over tapes built in memory (programs, a fast
+# loader's data, one long lead-in, noise).
+echo "TAP decoding, one core:"
+"$build/tapspeed" | sed 's/^/  /'
