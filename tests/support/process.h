@@ -43,6 +43,15 @@ struct TempDir {
   std::filesystem::path path_;
 };
 
+// Seconds after which a run counts as hung. The sanitizers slow every byte
+// read several times over: a 2 GiB file takes a minute under ThreadSanitizer
+// on a busy machine.
+#ifdef ZUMTAL_SANITIZED
+inline constexpr unsigned kHungAfter = 300;
+#else
+inline constexpr unsigned kHungAfter = 60;
+#endif
+
 inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::string> args,
                             Stdout mode = Stdout::kPipe) {
   int fds[2];
@@ -68,7 +77,7 @@ inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::s
                               : dup2(fds[1], 1);
     dup2(errorsFd, 2);
     signal(SIGPIPE, SIG_DFL);
-    alarm(60);                     // survives exec: a hung run dies of SIGALRM
+    alarm(kHungAfter);             // survives exec: a hung run dies of SIGALRM
     const rlimit files{256, 256};  // a descriptor kept per file or folder runs out
     setrlimit(RLIMIT_NOFILE, &files);
     if (chdir(dir.c_str()) == 0) {
