@@ -114,6 +114,16 @@ void Examples(const std::filesystem::path& dir) {
   packed.AddProgram("EDITOR", Program(0x2000, 6000, 22), 5);
   Save(dir / "example.nbz", NbzCompress(NibBuilder(packed.bytes()).Build()));
 
+  // A Zipcode set: a disk sent in four files, its programs across them.
+  DiskBuilder sent;
+  sent.SetDiskName("SENT IN FOUR");
+  sent.AddProgram("INTRO", Program(0x0801, 2500, 23), 2);
+  sent.AddProgram("MAIN GAME", Program(0x0801, 60000, 24), 4);
+  const ZipcodeBuilder set(sent.bytes());
+  for (int part = 1; part <= 4; ++part) {
+    Save(dir / (std::to_string(part) + "!Sent Game (1988)(Maker).z64"), set.Build(part));
+  }
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
