@@ -16,6 +16,7 @@
 
 #include "g64_builder.h"
 #include "nib_builder.h"
+#include "zipcode_builder.h"
 #include "readers/input_file.h"
 #include "report/program_hash.h"
 #include "support/process.h"
@@ -383,6 +384,32 @@ TEST(EndToEnd, DuplicatesAndDat) {
   RunScenarios("copies", dir.path(),
                {"--duplicates" + files, "--duplicates --json" + files, "--dat" + files,
                 "--duplicates p.prg t.t64 short.prg d.d64", "--dat p.prg t.t64 short.prg d.d64", "--dat d.d64 d.d64"});
+}
+
+// Zipcode sets: whole, short of parts, a later part alone, a .z64 without
+// a part's prefix, and a set in a zip with parts before and after its 1!.
+TEST(EndToEnd, ZipcodeSets) {
+  const TempDir dir;
+  DiskBuilder disk;
+  disk.SetDiskName("SET DISK");
+  disk.AddProgram("NEAR", Program(0x0801, 4000, 31));
+  disk.AddProgram("FAR", Program(0x0801, 150000, 32));
+  const ZipcodeBuilder set(disk.bytes());
+  ZipBuilder zip;
+  for (const int part : {2, 1, 4, 3}) {
+    const std::string n = std::to_string(part);
+    dir.Write("sets/Game/" + n + "!Game.z64", set.Build(part));
+    if (part != 4) {
+      dir.Write("sets/Short/" + n + "!Short.z64", set.Build(part));
+    }
+    zip.Add("in/" + n + "!Zipped.z64", set.Build(part));
+  }
+  dir.Write("sets/Lone/3!Lone.z64", set.Build(3));
+  dir.Write("sets/plain.z64", set.Build(1));
+  dir.Write("sets/set.zip", zip.Build());
+  RunScenarios("zipcode", dir.path(),
+               {"-r sets", "-r -k sets", "-r sets/1!*", "sets/Game/1!*", "sets/Game/*", "-k sets/Short/*",
+                "sets/Lone/* sets/plain.z64", "--json -r -k sets", "-l sets/set.zip", "--dat -r -k sets"});
 }
 
 TEST(EndToEnd, ExamplesInEveryMode) {
