@@ -248,6 +248,13 @@ void Seeds(const std::filesystem::path& dir) {
     zip.Add("seed.d64", disk.bytes(), i % 2 == 0 ? 8 : 0);
     zip.Add("dir/seed.t64", tape.bytes());
     zip.Add("seed.prg.gz", Gzip(Program(0x0801, static_cast<std::size_t>(i * 50), random.Next())), 0);
+    // A Zipcode set, its parts before and after its 1! member.
+    if (i == 2 || i == 5) {
+      const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
+      for (const int part : {3, 1, 4, 2}) {
+        zip.Add("set/" + std::to_string(part) + "!seed.z64", set.Build(part), part % 2 == 0 ? 0 : 8);
+      }
+    }
     Save(dir / ("seed" + std::to_string(i) + ".zip"), zip.Build(i == 3));
   }
   // The larger formats: fewer seeds, as each is large.
