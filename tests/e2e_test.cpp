@@ -386,8 +386,10 @@ TEST(EndToEnd, DuplicatesAndDat) {
                 "--duplicates p.prg t.t64 short.prg d.d64", "--dat p.prg t.t64 short.prg d.d64", "--dat d.d64 d.d64"});
 }
 
-// Zipcode sets: whole, short of parts, a later part alone, a .z64 without
-// a part's prefix, and a set in a zip with parts before and after its 1!.
+// Zipcode sets: whole (its last part with bytes after its last track, past
+// what is read of a part beside), short of parts, a later part alone, a
+// .z64 without a part's prefix, and a set in a zip with parts before and
+// after its 1!.
 TEST(EndToEnd, ZipcodeSets) {
   const TempDir dir;
   DiskBuilder disk;
@@ -398,7 +400,9 @@ TEST(EndToEnd, ZipcodeSets) {
   ZipBuilder zip;
   for (const int part : {2, 1, 4, 3}) {
     const std::string n = std::to_string(part);
-    dir.Write("sets/Game/" + n + "!Game.z64", set.Build(part));
+    Bytes bytes = set.Build(part);
+    bytes.resize(part == 4 ? 100000 : bytes.size(), 0xEE);
+    dir.Write("sets/Game/" + n + "!Game.z64", bytes);
     if (part != 4) {
       dir.Write("sets/Short/" + n + "!Short.z64", set.Build(part));
     }

@@ -21,7 +21,7 @@ using Reader = void (*)(InputFile& in, ProgramSink& sink, const ContainerNames& 
 
 // A file beside another is read up to this many bytes: more than any
 // format that reads the files beside its own ever needs of them.
-inline constexpr std::size_t kSiblingBytes = 64 * 1024;
+inline constexpr std::size_t kSiblingBytes = 48 * 1024;
 // The most files beside its own that a reader asks for.
 inline constexpr std::size_t kMostSiblings = 3;
 

@@ -13,6 +13,21 @@ namespace {
 
 constexpr std::string_view kWithoutFirst = "Zipcode part without its 1! file";
 
+// The most bytes of a part that its decoding reads: its header, then each
+// sector of its tracks stored plain. A part beside is read this far.
+constexpr std::size_t LongestPart() {
+  std::size_t longest = 0;
+  for (int part = 1; part <= kZipcodeFiles; ++part) {
+    std::size_t bytes = part == 1 ? 4 : 2;
+    for (int track = ZipcodeTracks(part).first; track <= ZipcodeTracks(part).last; ++track) {
+      bytes += kD64Format.sectorsPerTrack[static_cast<std::size_t>(track)] * (2 + kSectorSize);
+    }
+    longest = bytes > longest ? bytes : longest;
+  }
+  return longest;
+}
+static_assert(LongestPart() <= kSiblingBytes);
+
 class ZipcodeLocator final : public SectorLocator {
  public:
   explicit ZipcodeLocator(const ZipcodeDisk& disk) : disk_(disk) {}
