@@ -16,10 +16,10 @@
 
 #include "g64_builder.h"
 #include "nib_builder.h"
-#include "zipcode_builder.h"
 #include "readers/input_file.h"
 #include "report/program_hash.h"
 #include "support/process.h"
+#include "zipcode_builder.h"
 
 namespace zumtal {
 namespace {
