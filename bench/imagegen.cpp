@@ -20,6 +20,7 @@
 #include "g64_builder.h"
 #include "nib_builder.h"
 #include "zipcode_builder.h"
+#include "tap_builder.h"
 
 using namespace zumtal;
 using namespace zumtal::testing;
@@ -143,6 +144,14 @@ void Examples(const std::filesystem::path& dir) {
   cartridge.Add(0x8000, ProgramData(8192, 20), 1);
   Save(dir / "rescue.crt", cartridge.bytes());
   Save(dir / "theme.sid", SidFile("THEME", 0x1000, ProgramData(2400, 21)));
+
+  // A tape as a cassette holds it, a little slow and scattered: a loader
+  // with the machine's own routine, a fast-loaded part, then one more file.
+  TapBuilder cassette({1, 1.04, 2, 9, 3000, 1500});
+  cassette.AddProgram("LOADER", Program(0x0801, 400, 22));
+  cassette.AddTurbo(3000);
+  cassette.AddProgram("HISCORES", Program(0xC000, 256, 23), 3);
+  Save(dir / "cassette.tap", cassette.Build());
 
   // Archives: a zip with a folder, and a gzipped disk image.
   ZipBuilder zip;
@@ -295,6 +304,30 @@ void Seeds(const std::filesystem::path& dir) {
   Save(dir / "seed4.dat", XmlDat("Damaged", games));
   Save(dir / "seed5.dat", TextDat("Damaged", games));
   Save(dir / "seed6.dat", "game ( name \"open\" rom ( name \"x\" crc 12345678 )\n");
+  // Tapes with short lead-ins, so that each stays small: both versions,
+  // damaged copies, a header without its data, other kinds of block.
+  using Damage = TapBuilder::Damage;
+  for (int i = 0; i < 4; ++i) {
+    TapBuilder tape({i % 2, 0.94 + 0.04 * i, i, 40u + static_cast<std::uint64_t>(i), 80, 70});
+    tape.AddPause();
+    tape.AddProgram("SEED", Program(0x0801, static_cast<std::size_t>(12 * i), random.Next()), 1,
+                    i == 1 ? Damage::kFirst : Damage::kNone,
+                    i == 2   ? Damage::kBoth
+                    : i == 3 ? Damage::kFirstDropout
+                             : Damage::kFirstCountdown);
+    if (i == 0) {
+      tape.AddHeader(3, 0xC000, 0xC010, "NO DATA");
+    }
+    if (i == 1) {
+      tape.AddDataFile("RECORDS", 1);
+    }
+    if (i == 3) {
+      tape.AddTurbo(20);
+      tape.AddProgram("AFTER", Program(0xC000, 5, random.Next()), 3);
+    }
+    tape.AddEndOfTape();
+    Save(dir / ("seed" + std::to_string(i) + ".tap"), tape.Build());
+  }
 }
 
 std::string Name(const char* stem, int number) {

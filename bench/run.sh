@@ -133,3 +133,21 @@ printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg 
 awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-28s %.2f (%d calls)\n", "system calls per file", n / f, n }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
   printf "%-28s %d files %.3f s, %d files %.3f s: x%.2f for x%d files\n", "linearity", s, a, l, b, b / a, l / s }'
+# The TAP decoder on one core, over tapes built in memory (programs, a fast
+# loader's data, one long lead-in, noise).
+echo "TAP decoding, one core:"
+"$build/tapspeed" | sed 's/^/  /'
+# Loading the collectors' DATs: 400 XML DATs of 300,000 roms in all, about
+# 100 MB, made once; the time and peak memory of reading them all.
+dats="$root/dats-300000"
+if [ ! -f "$dats/.complete" ]; then
+  rm -rf "$dats" && "$build/imagegen" dats "$dats" 300000 && touch "$dats/.complete"
+fi
+echo "DAT loading:"
+"$build/datload" "$dats"/*.dat | sed 's/^/  /'
+# --match over the collection with a DAT of all its programs, against the
+# --json run of the same collection (warm, default threads).
+(cd "$collection" && "$zumtal" --dat '*' > "$root/collection.dat")
+(cd "$collection" && hyperfine --warmup 1 --runs "$runs" --style basic --export-csv "$root/match.csv" \
+  -n json "$zumtal --json '*'" -n match "$zumtal --match $root/collection.dat '*'" >/dev/null)
+awk -F, 'NR > 1 { printf "%-28s %.3f s\n", "zumtal " $1 " (warm)", $4 }' "$root/match.csv"

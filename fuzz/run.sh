@@ -13,7 +13,7 @@ seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds="$build/seeds"
 rm -rf "$seeds" && "$build/imagegen" seeds "$seeds"
-for reader in prg t64 disk gcr p00 lnx crt sid zip gz nib zipcode dat; do
+for reader in prg t64 disk gcr p00 lnx crt sid zip gz nib zipcode dat tap; do
   corpus="$build/corpus/$reader"
   mkdir -p "$corpus"
   if [ "$reader" = disk ]; then
@@ -30,7 +30,7 @@ for reader in prg t64 disk gcr p00 lnx crt sid zip gz nib zipcode dat; do
     cp "$seeds"/*."$reader" "$root"/examples/*."$reader" "$corpus"/
   fi
   case $reader in
-    disk) max=830000 ;; nib) max=300000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; dat) max=20000 ;; *) max=80000 ;;
+    disk) max=830000 ;; nib) max=300000 ;; gcr) max=16000 ;; zip | gz) max=200000 ;; dat) max=20000 ;; tap) max=60000 ;; *) max=80000 ;;
   esac
   echo "== fuzz_$reader for ${seconds}s"
   # -timeout: an input that takes 10 s is a hang; it fails the run.

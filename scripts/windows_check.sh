@@ -152,7 +152,7 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap'
 same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '1!*' 'hello.prg' '*.p00' '*.lnx' '*.crt' '*.sid'
 same "zipcode: a short set, a part alone, no prefix, keep going" -k 'sets/*' 'sets/lone/*'
 same "zipcode: a short set, json" --json 'sets/1!*'
@@ -175,7 +175,7 @@ same "zip and gzip" demos.zip games.d64.gz
 same "keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
 # The examples on one thread and on the default number; the copies among
 # them, and their DAT.
-examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' demos.zip games.d64.gz)
+examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap' demos.zip games.d64.gz)
 same "examples, one thread" -j 1 "${examples[@]}"
 like "examples, one thread against the default" "-j 1 ${examples[*]@Q}" "${examples[*]@Q}"
 same "duplicates" --duplicates "${examples[@]}"

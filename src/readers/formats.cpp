@@ -10,6 +10,8 @@ namespace {
 constexpr Format kFormats[] = {
     {"PRG", ".PRG", 'v', ReadPrg, ".prg", "a program: load address, then data"},
     {"T64", ".T64", ' ', ReadT64, ".t64", "a tape archive"},
+    {"TAP", ".TAP", ' ', ReadTap, ".tap",
+     "a C64 tape's pulses: the programs saved with the machine's own tape routine (not those of fast loaders)"},
     {"D64", ".D64", 'e', ReadD64, ".d64", "a 1541 disk image, 35 or 40 tracks, with or without error bytes"},
     {"D71", ".D71", 'e', ReadD71, ".d71", "a 1571 disk image"},
     {"D81", ".D81", 'e', ReadD81, ".d81", "a 1581 disk image"},

@@ -107,6 +107,7 @@ const Format* FindFormat(std::string_view fileName);
 
 void ReadPrg(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadT64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+void ReadTap(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadD64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadD71(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadD81(InputFile& in, ProgramSink& sink, const ContainerNames& names);
