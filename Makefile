@@ -22,8 +22,8 @@ build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap'
-	cd examples && ../$(BUILD)/zumtal -l games.d64 example.d81 example.g64 example.nib example.nbz demo.t64 pinball.p00 tools.lnx rescue.crt theme.sid cassette.tap
+	cd examples && ../$(BUILD)/zumtal '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '1!*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap'
+	cd examples && ../$(BUILD)/zumtal -l games.d64 example.d81 example.g64 example.nib example.nbz '1!Sent Game (1988)(Maker).z64' demo.t64 pinball.p00 tools.lnx rescue.crt theme.sid cassette.tap
 	cd examples && ../$(BUILD)/zumtal demos.zip games.d64.gz
 
 check: build

@@ -115,6 +115,16 @@ void Examples(const std::filesystem::path& dir) {
   packed.AddProgram("EDITOR", Program(0x2000, 6000, 22), 5);
   Save(dir / "example.nbz", NbzCompress(NibBuilder(packed.bytes()).Build()));
 
+  // A Zipcode set: a disk sent in four files, its programs across them.
+  DiskBuilder sent;
+  sent.SetDiskName("SENT IN FOUR");
+  sent.AddProgram("INTRO", Program(0x0801, 2500, 23), 2);
+  sent.AddProgram("MAIN GAME", Program(0x0801, 60000, 24), 4);
+  const ZipcodeBuilder set(sent.bytes());
+  for (int part = 1; part <= 4; ++part) {
+    Save(dir / (std::to_string(part) + "!Sent Game (1988)(Maker).z64"), set.Build(part));
+  }
+
   T64Builder tape("DEMO TAPE NUMBER ONE 01", 4);
   tape.AddProgram("FIRST PROGRAM 01", Program(0x0801, 512, 6));
   tape.AddProgram("SECOND", Program(0x2000, 1500, 9));
@@ -247,6 +257,13 @@ void Seeds(const std::filesystem::path& dir) {
     zip.Add("seed.d64", disk.bytes(), i % 2 == 0 ? 8 : 0);
     zip.Add("dir/seed.t64", tape.bytes());
     zip.Add("seed.prg.gz", Gzip(Program(0x0801, static_cast<std::size_t>(i * 50), random.Next())), 0);
+    // A Zipcode set, its parts before and after its 1! member.
+    if (i == 2 || i == 5) {
+      const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
+      for (const int part : {3, 1, 4, 2}) {
+        zip.Add("set/" + std::to_string(part) + "!seed.z64", set.Build(part), part % 2 == 0 ? 0 : 8);
+      }
+    }
     Save(dir / ("seed" + std::to_string(i) + ".zip"), zip.Build(i == 3));
   }
   // The larger formats: fewer seeds, as each is large.
@@ -322,7 +339,8 @@ std::string Name(const char* stem, int number) {
 // D64 images, T64 archives and PRG files in the proportions of a real
 // collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
 // Every tenth disk (the names ending in 0) is also written as a D71, a D81
-// and a G64 image holding the same programs, to compare the formats.
+// and a G64 image holding the same programs, and as a Zipcode set of its
+// sectors, to compare the formats.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
   const int disks = scale == 0 ? 200 : 2000 * scale;
@@ -357,6 +375,10 @@ void Collection(const std::filesystem::path& dir, int scale) {
       G64Builder g64(disk.bytes());
       g64.RotateAll(static_cast<std::size_t>(i / 10 % 8));
       Save(dir / (Name("disk", i) + ".g64"), g64.Build());
+      const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
+      for (int part = 1; part <= 4; ++part) {
+        Save(dir / (std::to_string(part) + "!" + Name("disk", i) + ".z64"), set.Build(part));
+      }
     }
   }
   for (int i = 0; i < tapes; ++i) {

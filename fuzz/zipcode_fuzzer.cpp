@@ -1,14 +1,37 @@
 // libFuzzer target for Zipcode parts: the first byte picks the part (its
 // value modulo 4, plus 1), the rest is the part's file. A damaged part gives
 // none of its sectors, a good one all of them, and no part gives another's.
-// The same bytes are also tried as a file name.
+// The same bytes are also tried as a file name, and read as a whole set
+// whose four parts are all the same file.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "base/run_failure.h"
+#include "readers/readers.h"
 #include "readers/zipcode.h"
+#include "report/report_writer.h"
+
+namespace {
+
+// Every part beside is the file itself.
+class SameFile final : public zumtal::Siblings {
+ public:
+  explicit SameFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  bool Has(std::string_view) override { return true; }
+  std::unique_ptr<zumtal::InputFile> Open(std::string_view) override {
+    return std::make_unique<zumtal::InputFile>(bytes_);
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) {
@@ -43,6 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (zumtal::ZipcodeFileNumber(sibling) != other || sibling.substr(1) != name.substr(1)) {
         __builtin_trap();
       }
+    }
+  }
+
+  const std::span<const std::uint8_t> whole(data + 1, size - 1);
+  SameFile same(whole);
+  zumtal::Output out;
+  zumtal::ReportWriter reports(out, zumtal::Layout::kCsv, zumtal::Collect::kNone, true);
+  const zumtal::Format* format = zumtal::FindFormat("1!fuzz.z64");
+  zumtal::InputFile first(whole);
+  try {
+    zumtal::ReadZipcode(first, reports, zumtal::ContainerNames{"1!fuzz.z64", "1!fuzz.z64", *format, &same});
+  } catch (const zumtal::RunFailure& failure) {
+    if (!failure.IsReadFailure()) {
+      __builtin_trap();
     }
   }
   return 0;

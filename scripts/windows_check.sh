@@ -82,6 +82,15 @@ cp "$root/examples/hello.prg" "$data/tree/A/inner.prg"
 cp "$root/examples/demo.t64" "$data/tree/B/C/demo.t64"
 cp "$root/examples/demos.zip" "$root/examples/games.d64.gz" "$data/tree/B/"
 : > "$data/tree/B/notes.txt"
+# Zipcode sets: whole in the tree, short of its last part, a part alone, a
+# .z64 without a part's prefix.
+mkdir -p "$data/sets/lone"
+for part in 1 2 3 4; do
+  cp "$root/examples/$part!Sent Game (1988)(Maker).z64" "$data/tree/A/$part!Sent.z64"
+  [ "$part" = 4 ] || cp "$root/examples/$part!Sent Game (1988)(Maker).z64" "$data/sets/$part!Short.z64"
+done
+cp "$root/examples/3!Sent Game (1988)(Maker).z64" "$data/sets/lone/3!Lone.z64"
+cp "$root/examples/1!Sent Game (1988)(Maker).z64" "$data/sets/plain.z64"
 setfattr -n user.DOSATTRIB -v '"0x2"' "$data/attrs/hidden.prg"
 setfattr -n user.DOSATTRIB -v '"0x4"' "$data/attrs/system.prg"
 
@@ -143,8 +152,10 @@ like() {
 
 same "usage"
 same "-l alone" -l
-same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap'
-same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' 'hello.prg' '*.p00' '*.lnx' '*.crt' '*.sid'
+same "examples" '*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap'
+same "examples, long" -l '*.t64' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '1!*' 'hello.prg' '*.p00' '*.lnx' '*.crt' '*.sid'
+same "zipcode: a short set, a part alone, no prefix, keep going" -k 'sets/*' 'sets/lone/*'
+same "zipcode: a short set, json" --json 'sets/1!*'
 same "PC64 non-program, not a Lynx archive" notes.s00 bad/cart.lnx
 same "cut Lynx archive" bad/cut.lnx
 same "cut cartridge and SID tune, keep going" -k bad/cut.crt bad/cut.sid
@@ -164,7 +175,7 @@ same "zip and gzip" demos.zip games.d64.gz
 same "keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
 # The examples on one thread and on the default number; the copies among
 # them, and their DAT.
-examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap' demos.zip games.d64.gz)
+examples=('*.prg' '*.d64' '*.d71' '*.d81' '*.g64' '*.nib' '*.nbz' '*.z64' '*.t64' '*.p00' '*.lnx' '*.crt' '*.sid' '*.tap' demos.zip games.d64.gz)
 same "examples, one thread" -j 1 "${examples[@]}"
 like "examples, one thread against the default" "-j 1 ${examples[*]@Q}" "${examples[*]@Q}"
 same "duplicates" --duplicates "${examples[@]}"
@@ -182,6 +193,7 @@ same "match, bad DAT" --match readme.txt hello.prg
 same "usage error" -l --bogus
 same_paths "-r over a tree" -r tree
 same_paths "-r with a pattern, keep going" -r -k 'tree/*.t64' 'bad/*.prg'
+same_paths "-r over Zipcode sets, keep going" -r -k sets 'tree/1!*'
 
 like "hidden and system files passed over" "'attrs/*.prg'" "attrs/visible.prg"
 like "patterns are case-blind" "'*.PRG' '*.T64'" "'*.prg' '*.t64'"

@@ -9,6 +9,7 @@
 #include "nib_builder.h"
 #include "readers/gcr.h"
 #include "support/harness.h"
+#include "zipcode_builder.h"
 
 namespace zumtal {
 namespace {
@@ -47,6 +48,46 @@ Bytes AsG64(const Bytes& d64) { return G64Builder(d64).Build(); }
 Bytes AsNib(const Bytes& d64) { return NibBuilder(d64).Build(); }
 Bytes AsNbz(const Bytes& d64) { return NbzCompress(AsNib(d64)); }
 
+// A Zipcode set as one file for the table: each part's length in 4 bytes,
+// then the part.
+Bytes AsZipcode(const Bytes& d64) {
+  const ZipcodeBuilder set(d64);
+  Bytes packed;
+  for (int part = 1; part <= 4; ++part) {
+    const Bytes bytes = set.Build(part);
+    for (int shift = 0; shift < 32; shift += 8) packed.push_back(static_cast<std::uint8_t>(bytes.size() >> shift));
+    packed.insert(packed.end(), bytes.begin(), bytes.end());
+  }
+  return packed;
+}
+
+// Its parts by name, all but the first beside it.
+class PackedSet final : public Siblings {
+ public:
+  explicit PackedSet(InputFile& in) {
+    for (int part = 1; part <= 4; ++part) {
+      Bytes bytes(in.ReadLong());
+      in.ReadInto(bytes.data(), bytes.size());
+      parts_[std::to_string(part) + "!d.z64"] = std::move(bytes);
+    }
+  }
+  bool Has(std::string_view bareName) override { return parts_.count(std::string(bareName)) != 0; }
+  std::unique_ptr<InputFile> Open(std::string_view bareName) override {
+    return std::make_unique<InputFile>(parts_.at(std::string(bareName)));
+  }
+
+ private:
+  std::map<std::string, Bytes> parts_;
+};
+
+// The packed set read as its 1! file, named as the table names its file.
+void ReadPackedSet(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
+  PackedSet set(in);
+  const auto* format = FindFormat("1!d.z64");
+  const auto first = set.Open("1!d.z64");
+  ReadZipcode(*first, sink, ContainerNames{names.pcFileName, "1!d.z64", *format, &set});
+}
+
 // D64: the header at 18/0 = 91392, the name at 144 in it; zones of 21, 19,
 // 18 and 17 sectors from tracks 1, 18, 25 and 31. D71: side two from 174848
 // as a second D64. D81: 40 sectors a track, the name at 4 in 40/0.
@@ -62,6 +103,7 @@ const Format kFormats[] = {
     {"g64", &kD64Format, ReadG64, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsG64},
     {"nib", &kD64Format, ReadNib, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsNib},
     {"nbz", &kD64Format, ReadNbz, {35, 40}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsNbz},
+    {"z64", &kD64Format, ReadPackedSet, {35}, 91536, {{17, 20, 91136}, {25, 0, 125440}, {35, 16, 174592}}, AsZipcode},
 };
 
 class DiskReader : public ::testing::TestWithParam<Format> {

@@ -19,6 +19,7 @@
 #include "readers/input_file.h"
 #include "report/program_hash.h"
 #include "support/process.h"
+#include "zipcode_builder.h"
 
 namespace zumtal {
 namespace {
@@ -383,6 +384,36 @@ TEST(EndToEnd, DuplicatesAndDat) {
   RunScenarios("copies", dir.path(),
                {"--duplicates" + files, "--duplicates --json" + files, "--dat" + files,
                 "--duplicates p.prg t.t64 short.prg d.d64", "--dat p.prg t.t64 short.prg d.d64", "--dat d.d64 d.d64"});
+}
+
+// Zipcode sets: whole (its last part with bytes after its last track, past
+// what is read of a part beside), short of parts, a later part alone, a
+// .z64 without a part's prefix, and a set in a zip with parts before and
+// after its 1!.
+TEST(EndToEnd, ZipcodeSets) {
+  const TempDir dir;
+  DiskBuilder disk;
+  disk.SetDiskName("SET DISK");
+  disk.AddProgram("NEAR", Program(0x0801, 4000, 31));
+  disk.AddProgram("FAR", Program(0x0801, 150000, 32));
+  const ZipcodeBuilder set(disk.bytes());
+  ZipBuilder zip;
+  for (const int part : {2, 1, 4, 3}) {
+    const std::string n = std::to_string(part);
+    Bytes bytes = set.Build(part);
+    bytes.resize(part == 4 ? 100000 : bytes.size(), 0xEE);
+    dir.Write("sets/Game/" + n + "!Game.z64", bytes);
+    if (part != 4) {
+      dir.Write("sets/Short/" + n + "!Short.z64", set.Build(part));
+    }
+    zip.Add("in/" + n + "!Zipped.z64", set.Build(part));
+  }
+  dir.Write("sets/Lone/3!Lone.z64", set.Build(3));
+  dir.Write("sets/plain.z64", set.Build(1));
+  dir.Write("sets/set.zip", zip.Build());
+  RunScenarios("zipcode", dir.path(),
+               {"-r sets", "-r -k sets", "-r sets/1!*", "sets/Game/1!*", "sets/Game/*", "-k sets/Short/*",
+                "sets/Lone/* sets/plain.z64", "--json -r -k sets", "-l sets/set.zip", "--dat -r -k sets"});
 }
 
 TEST(EndToEnd, ExamplesInEveryMode) {

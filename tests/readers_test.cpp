@@ -93,7 +93,7 @@ TEST(Readers, TableTakesExactKeysThenPc64Numbers) {
   // Every row's name and marker, as the layouts write them.
   std::string rows;
   for (const Format& format : Formats()) rows += std::string(format.name) + format.marker;
-  EXPECT_EQ(rows, "PRGvT64 TAP D64eD71eD81eG64eNIBeNBZeP00vPC64 LNX CRTvSIDv");
+  EXPECT_EQ(rows, "PRGvT64 TAP D64eD71eD81eG64eNIBeNBZeZ64eP00vPC64 LNX CRTvSIDv");
 }
 
 // The tape name has 24 bytes in the header, of which 23 are read.

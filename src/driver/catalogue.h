@@ -23,9 +23,10 @@ struct CatalogueContext {
 // name whose end selects its format, and whose last component is its bare
 // name; `depth` is the number of archives around it. An archive writes no
 // key line of its own: each container in it is catalogued in turn.
-// Returns 0, or 100 when a read failure was kept going past; every other
-// failure ends the run.
+// `siblings`, when given, are the files beside it that its format's row
+// lists. Returns 0, or 100 when a read failure was kept going past; every
+// other failure ends the run.
 int CatalogueInput(InputFile& in, std::string_view pcFileName, std::string_view innerName, int depth,
-                   const CatalogueContext& context);
+                   const CatalogueContext& context, Siblings* siblings = nullptr);
 
 }  // namespace zumtal

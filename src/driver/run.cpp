@@ -15,6 +15,7 @@
 #include "driver/progress.h"
 #include "readers/archives.h"
 #include "readers/input_file.h"
+#include "readers/readers.h"
 #include "report/dat_writer.h"
 #include "report/duplicates.h"
 #include "report/match.h"
@@ -60,12 +61,68 @@ constexpr std::string_view kFooter[] = {
     "software that we have not on the website.",
 };
 
+// The files beside one found on the disk that its format's row lists,
+// read where it was found while the walk could still open them there.
+class FoundSiblings final : public Siblings {
+ public:
+  struct File {
+    std::string bare;
+    bool present = false;
+    std::unique_ptr<InputFile> bytes;  // its first kSiblingBytes; nullptr once opened
+  };
+
+  // Reads the files beside `file` that a file of `format` asks for.
+  void Read(const FoundFile& file, const Format& format) {
+    const std::string folder = file.path.substr(0, file.path.size() - file.bare.size());
+    for (std::string& bare : format.beside(file.bare)) {
+      if (files_.size() == kMostSiblings) {
+        break;
+      }
+      File sibling{std::move(bare), false, nullptr};
+      if (const auto in = InputFile::Open(folder + sibling.bare, file.directory)) {
+        sibling.present = true;
+        try {
+          std::vector<std::uint8_t> bytes(
+              static_cast<std::size_t>(std::min<std::uint64_t>(in->FileLength(), kSiblingBytes)));
+          in->ReadInto(bytes.data(), bytes.size());
+          sibling.bytes = std::make_unique<InputFile>(std::move(bytes));
+        } catch (const RunFailure&) {
+          // One that cannot be read counts as missing.
+        }
+      }
+      files_.push_back(std::move(sibling));
+    }
+  }
+
+  bool Has(std::string_view bareName) override {
+    const File* file = Find(bareName);
+    return file != nullptr && file->present;
+  }
+  std::unique_ptr<InputFile> Open(std::string_view bareName) override {
+    File* file = Find(bareName);
+    return file != nullptr ? std::move(file->bytes) : nullptr;
+  }
+
+ private:
+  File* Find(std::string_view bareName) {
+    for (File& file : files_) {
+      if (file.bare == bareName) {
+        return &file;
+      }
+    }
+    return nullptr;
+  }
+
+  std::vector<File> files_;
+};
+
 // One file to catalogue, opened where it was found; or a line about a folder.
 struct Job {
   std::string name;  // the PC file name
   std::string bare;
-  std::unique_ptr<InputFile> in;  // nullptr when the open failed
-  std::string problem;            // a folder that cannot be read
+  std::unique_ptr<InputFile> in;                      // nullptr when the open failed
+  std::string problem;                                // a folder that cannot be read
+  std::unique_ptr<FoundSiblings> siblings = nullptr;  // for a format that reads them
 };
 
 // What cataloguing one file wrote and found, for the main thread to pass on.
@@ -103,7 +160,7 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
     } else {
       result.bytes = job.in->FileLength();
       if (job.bare != "STDERR.TXT") {
-        result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports});
+        result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports}, job.siblings.get());
       }
       job.in->Close();
     }
@@ -251,10 +308,16 @@ class Finder : public TreeVisitor {
     if (job.in && job.in->FileLength() > InputFile::kWindow) {
       job.in->ReadAhead();
     }
+    // The directory handle is valid during this call only.
+    const Format* format = FindFormat(file.bare);
+    if (job.in && format != nullptr && format->beside != nullptr) {
+      job.siblings = std::make_unique<FoundSiblings>();
+      job.siblings->Read(file, *format);
+    }
     Queue(std::move(job));
   }
   void UnreadableFolder(std::string_view path) override {
-    Queue(Job{std::string(path), {}, nullptr, "folder cannot be read"});
+    Queue(Job{std::string(path), {}, nullptr, "folder cannot be read", nullptr});
   }
 
   void Queue(Job job) {

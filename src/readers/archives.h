@@ -57,9 +57,35 @@ class ZipMember {
   std::map<std::uint64_t, std::uint64_t>& taken_;
 };
 
+// The members of the archive being read that its visitor indexes, looked
+// up by name wherever they stand in the central directory, before or after
+// the member being read. The first member of a name counts.
+class ZipIndex {
+ public:
+  // Whether the archive holds an indexed member of this name (as stored).
+  virtual bool Has(std::string_view name) = 0;
+  // Its bytes, as ZipMember::Extract gives them. False, with nothing
+  // thrown, when there is no such member, or it is skipped or damaged
+  // (it gets its own line when the archive's reading comes to it). Each
+  // stretch of the archive is extracted through the index at most once.
+  virtual bool Extract(std::string_view name, std::vector<std::uint8_t>& bytes) = 0;
+
+ protected:
+  ~ZipIndex() = default;
+};
+
 class ZipVisitor {
  public:
   virtual ~ZipVisitor() = default;
+  // Whether a member of this name (as stored) is to be looked up through
+  // the index; none unless the visitor says so.
+  virtual bool Indexes(std::string_view name) {
+    (void)name;
+    return false;
+  }
+  // The archive's index, before its first member; it lives while the
+  // archive is read.
+  virtual void Begin(ZipIndex& index) { (void)index; }
   // Whether the member of this name (as stored) is to be read; the others
   // are passed over without a word.
   virtual bool Wants(std::string_view name) = 0;

@@ -1,5 +1,6 @@
 // The format table: a format is read where its row is.
 #include "base/text.h"
+#include "readers/archives.h"
 #include "readers/readers.h"
 
 namespace zumtal {
@@ -17,6 +18,9 @@ constexpr Format kFormats[] = {
     {"G64", ".G64", 'e', ReadG64, ".g64", "a 1541 disk image of GCR tracks"},
     {"NIB", ".NIB", 'e', ReadNib, ".nib", "a 1541 disk as the drive read it (raw GCR tracks)"},
     {"NBZ", ".NBZ", 'e', ReadNbz, ".nbz", "a compressed .nib"},
+    {"Z64", ".Z64", 'e', ReadZipcode, "1!NAME.z64 ...",
+     "a Zipcode set: four files 1!NAME.z64 to 4!NAME.z64 in one folder, reported once under its 1! file", ZipcodeTakes,
+     ZipcodeBeside, ZipcodeReportedElsewhere},
     {"P00", ".P##", 'v', ReadP00, ".p00-.p99", "a PC64 program file"},
     {"PC64", ".S## .U## .R## .D##", ' ', ReadPc64NonProgram, ".s00 .u00 .r00 .d00",
      "PC64 files of other kinds (any two digits): no report"},
@@ -59,7 +63,7 @@ std::string ExtensionKey(std::string_view fileName) {
 const Format* FindFormat(std::string_view fileName) {
   const std::string key = ExtensionKey(fileName);
   for (const Format& format : kFormats) {
-    if (RowMatches(format.keys, key)) {
+    if (RowMatches(format.keys, key) && (format.takes == nullptr || format.takes(BareName(fileName)))) {
       return &format;
     }
   }

@@ -42,6 +42,9 @@ class ProgramSink {
   // the reader then goes on with its next program. False: the damage ends
   // the run.
   virtual bool ProgramDamaged(const EntryReport& report, const Format& format, std::string_view what) = 0;
+  // A file that holds nothing to report, for a reason that is no damage:
+  // `what` says why. The run goes on, its status unchanged.
+  virtual void Problem(std::string_view pcFileName, std::string_view what) = 0;
 
  protected:
   ~ProgramSink() = default;

@@ -3,9 +3,12 @@
 // finds to a program sink.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/run_failure.h"
 #include "readers/input_file.h"
@@ -15,6 +18,26 @@ namespace zumtal {
 
 struct ContainerNames;
 using Reader = void (*)(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+
+// A file beside another is read up to this many bytes: more than any
+// format that reads the files beside its own ever needs of them.
+inline constexpr std::size_t kSiblingBytes = 48 * 1024;
+// The most files beside its own that a reader asks for.
+inline constexpr std::size_t kMostSiblings = 3;
+
+// The files beside the one being read: in its folder, or in its archive's
+// folder. Only the names that its format's row lists can be had.
+class Siblings {
+ public:
+  // Whether the file of this bare name is there and could be opened.
+  virtual bool Has(std::string_view bareName) = 0;
+  // Its first kSiblingBytes bytes (all of it when shorter), once; nullptr
+  // when it is not there, cannot be read, or was opened before.
+  virtual std::unique_ptr<InputFile> Open(std::string_view bareName) = 0;
+
+ protected:
+  ~Siblings() = default;
+};
 
 // One container format.
 struct Format {
@@ -29,6 +52,14 @@ struct Format {
   // Its line in --help: the extensions as shown, and what it is.
   std::string_view helpNames;
   std::string_view help;
+  // Which files of its extension it reads, by bare name (nullptr: all).
+  bool (*takes)(std::string_view bareName) = nullptr;
+  // For a format read with the files beside its own: their bare names for
+  // a file of this bare name, at most kMostSiblings (nullptr: none).
+  std::vector<std::string> (*beside)(std::string_view bareName) = nullptr;
+  // Whether a file is reported as part of another, beside it, and so
+  // writes nothing at all, not even its key line (nullptr: never).
+  bool (*reportedElsewhere)(const ContainerNames& names) = nullptr;
 };
 
 // The names a reader is given for one container.
@@ -41,6 +72,9 @@ struct ContainerNames {
   std::string_view bareName;
   // The format's row: the reader's programs are reported as of this format.
   const Format& format;
+  // The files beside it, for a format whose row lists them; nullptr when
+  // they cannot be had (a compressed file's content).
+  Siblings* siblings = nullptr;
 };
 
 // Reads one program of a container with `read`, which fills `report`, and
@@ -67,7 +101,8 @@ std::span<const Format> Formats();
 // key that selects a format, and the key line before a file's reports.
 std::string ExtensionKey(std::string_view fileName);
 
-// The format that reads a file of this name, or nullptr.
+// The format that reads a file of this name, or nullptr: by the end of the
+// name, and the format's own rule on its last component.
 const Format* FindFormat(std::string_view fileName);
 
 void ReadPrg(InputFile& in, ProgramSink& sink, const ContainerNames& names);
@@ -81,6 +116,13 @@ void ReadG64(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 // not-a-C64-file line.
 void ReadNib(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 void ReadNbz(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+// A Zipcode set, read under its 1! file with the three others beside it;
+// the others write nothing when their 1! file is beside them, else a line
+// that says it is not.
+void ReadZipcode(InputFile& in, ProgramSink& sink, const ContainerNames& names);
+bool ZipcodeTakes(std::string_view bareName);
+std::vector<std::string> ZipcodeBeside(std::string_view bareName);
+bool ZipcodeReportedElsewhere(const ContainerNames& names);
 void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names);
 // A PC64 file of another type (sequential, user, relative, deleted): it holds
 // no program, so there is nothing to report.

@@ -3,9 +3,11 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "base/run_failure.h"
 #include "readers/archives.h"
@@ -201,47 +203,46 @@ std::vector<std::uint8_t> ZipMember::Extract() const {
   return InflateMember(in_, compressedSize, size, crc);
 }
 
-void ReadZip(InputFile& in, ZipVisitor& visitor) {
-  const Directory directory = FindDirectory(in);
-  std::map<std::uint64_t, std::uint64_t> taken;
-  // The directory is read a large piece at a time into memory: reading the
-  // members in between moves the file's window elsewhere.
-  std::unique_ptr<InputFile> piece;
-  std::uint64_t pieceStart = 0;
-  auto cover = [&](std::uint64_t position, std::uint64_t size) -> InputFile& {
-    constexpr char kBeyond[] = "central directory beyond the end of the file";
-    Require(Within(in, position, size), kBeyond);
-    if (!piece || position < pieceStart || position + size > pieceStart + piece->FileLength()) {
-      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kDirectoryPiece, in.FileLength() - position)));
-      in.SeekTo(position);
-      in.ReadInto(bytes.data(), bytes.size());
-      piece = std::make_unique<InputFile>(std::move(bytes));
-      pieceStart = position;
-    }
-    piece->SeekTo(position - pieceStart);
-    return *piece;
-  };
-  std::uint64_t position = directory.offset;
-  for (std::uint64_t index = 0; index < directory.count; ++index) {
-    InputFile* fixed = &cover(position, kCentralSize);
+namespace {
+
+// One entry of the central directory.
+struct CentralEntry {
+  std::string name;
+  std::uint16_t flags = 0;
+  std::uint16_t method = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t compressedSize = 0;
+  std::uint64_t size = 0;
+  std::uint64_t localHeader = 0;
+  std::uint64_t length = 0;  // of the entry itself, in the directory
+};
+
+// The directory is read a large piece at a time into memory: reading the
+// members in between moves the file's window elsewhere.
+class DirectoryReader {
+ public:
+  explicit DirectoryReader(InputFile& in) : in_(in) {}
+
+  CentralEntry Read(std::uint64_t position) {
+    CentralEntry central;
+    InputFile* fixed = &Cover(position, kCentralSize);
     Require(fixed->ReadLong() == kCentralSignature, "damaged central directory");
-    fixed->SeekTo(position - pieceStart + 28);
+    fixed->SeekTo(position - pieceStart_ + 28);
     const std::uint64_t nameLength = fixed->ReadWord();
     const std::uint64_t extraLength = fixed->ReadWord();
     const std::uint64_t commentLength = fixed->ReadWord();
-    InputFile& entry = cover(position, kCentralSize + nameLength + extraLength + commentLength);
-    const std::uint64_t base = position - pieceStart;
+    InputFile& entry = Cover(position, kCentralSize + nameLength + extraLength + commentLength);
+    const std::uint64_t base = position - pieceStart_;
     entry.SeekTo(base + 8);
-    const std::uint16_t flags = entry.ReadWord();
-    ZipMember member(in, taken);
-    member.method = entry.ReadWord();
+    central.flags = entry.ReadWord();
+    central.method = entry.ReadWord();
     entry.SeekTo(base + 16);
-    member.crc = entry.ReadLong();
-    member.compressedSize = entry.ReadLong();
-    member.size = entry.ReadLong();
+    central.crc = entry.ReadLong();
+    central.compressedSize = entry.ReadLong();
+    central.size = entry.ReadLong();
     entry.SeekTo(base + 42);
-    member.localHeader = entry.ReadLong();
-    const std::string name = entry.ReadText(static_cast<std::size_t>(nameLength));
+    central.localHeader = entry.ReadLong();
+    central.name = entry.ReadText(static_cast<std::size_t>(nameLength));
     // The ZIP64 field holds, in this order, those of the three values that
     // the entry itself cannot.
     for (std::uint64_t field = base + kCentralSize + nameLength, fieldsEnd = field + extraLength;
@@ -251,7 +252,7 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
       const std::uint16_t length = entry.ReadWord();
       if (id == 0x0001) {
         std::uint64_t left = std::min<std::uint64_t>(length, fieldsEnd - field - 4);
-        for (std::uint64_t* value : {&member.size, &member.compressedSize, &member.localHeader}) {
+        for (std::uint64_t* value : {&central.size, &central.compressedSize, &central.localHeader}) {
           if (*value == kEscape32 && left >= 8) {
             *value = ReadQuad(entry);
             left -= 8;
@@ -261,20 +262,152 @@ void ReadZip(InputFile& in, ZipVisitor& visitor) {
       }
       field += 4 + std::uint64_t{length};
     }
-    position += kCentralSize + nameLength + extraLength + commentLength;
+    central.length = kCentralSize + nameLength + extraLength + commentLength;
+    return central;
+  }
 
-    if (!visitor.Wants(name)) {
+ private:
+  InputFile& Cover(std::uint64_t position, std::uint64_t size) {
+    constexpr char kBeyond[] = "central directory beyond the end of the file";
+    Require(Within(in_, position, size), kBeyond);
+    if (!piece_ || position < pieceStart_ || position + size > pieceStart_ + piece_->FileLength()) {
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kDirectoryPiece, in_.FileLength() - position)));
+      in_.SeekTo(position);
+      in_.ReadInto(bytes.data(), bytes.size());
+      piece_ = std::make_unique<InputFile>(std::move(bytes));
+      pieceStart_ = position;
+    }
+    piece_->SeekTo(position - pieceStart_);
+    return *piece_;
+  }
+
+  InputFile& in_;
+  std::unique_ptr<InputFile> piece_;
+  std::uint64_t pieceStart_ = 0;
+};
+
+// Why a member is not extracted; empty when it is.
+std::string Unextracted(const CentralEntry& entry) {
+  if ((entry.flags & 1) != 0) {
+    return "encrypted, skipped";
+  }
+  if (entry.method != kStored && entry.method != kDeflated) {
+    return "compression method " + std::to_string(entry.method) + " not read, skipped";
+  }
+  if (entry.size > kMaxMemberSize) {
+    return kTooLarge;
+  }
+  return {};
+}
+
+ZipMember MakeMember(InputFile& in, std::map<std::uint64_t, std::uint64_t>& taken, const CentralEntry& entry) {
+  ZipMember member(in, taken);
+  member.localHeader = entry.localHeader;
+  member.compressedSize = entry.compressedSize;
+  member.size = entry.size;
+  member.method = entry.method;
+  member.crc = entry.crc;
+  return member;
+}
+
+// The indexed members: those the reading has passed, and, the first time a
+// name is not among them, all the rest, read ahead once. The members it
+// extracts have their own stretches, apart from the reading's: each stretch
+// is extracted at most once by each.
+class Index final : public ZipIndex {
+ public:
+  Index(InputFile& in, ZipVisitor& visitor, const Directory& directory)
+      : in_(in), visitor_(visitor), count_(directory.count), nextPosition_(directory.offset) {}
+
+  // An entry passed by the reading, which goes on at `next`.
+  void Passed(const CentralEntry& entry, std::uint64_t index, std::uint64_t next) {
+    Add(entry);
+    nextIndex_ = index + 1;
+    nextPosition_ = next;
+  }
+
+  bool Has(std::string_view name) override { return Find(name) != nullptr; }
+
+  bool Extract(std::string_view name, std::vector<std::uint8_t>& bytes) override {
+    const CentralEntry* entry = Find(name);
+    if (entry == nullptr || !Unextracted(*entry).empty()) {
+      return false;
+    }
+    try {
+      bytes = MakeMember(in_, taken_, *entry).Extract();
+    } catch (const RunFailure& failure) {
+      if (!failure.IsReadFailure()) {
+        throw;
+      }
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  void Add(const CentralEntry& entry) {
+    if (visitor_.Indexes(entry.name)) {
+      entries_.emplace(entry.name, entry);
+    }
+  }
+
+  const CentralEntry* Find(std::string_view name) {
+    auto found = entries_.find(name);
+    if (found == entries_.end() && !readAhead_) {
+      ReadAhead();
+      found = entries_.find(name);
+    }
+    return found == entries_.end() ? nullptr : &found->second;
+  }
+
+  // Up to the end of the directory or its first damage, which the reading
+  // names when it comes to it.
+  void ReadAhead() {
+    readAhead_ = true;
+    DirectoryReader directory(in_);
+    try {
+      for (std::uint64_t index = nextIndex_, position = nextPosition_; index < count_; ++index) {
+        const CentralEntry entry = directory.Read(position);
+        Add(entry);
+        position += entry.length;
+      }
+    } catch (const RunFailure& failure) {
+      if (!failure.IsReadFailure()) {
+        throw;
+      }
+    }
+  }
+
+  InputFile& in_;
+  ZipVisitor& visitor_;
+  std::uint64_t count_;
+  std::uint64_t nextPosition_;
+  std::uint64_t nextIndex_ = 0;
+  bool readAhead_ = false;
+  std::map<std::string, CentralEntry, std::less<>> entries_;
+  std::map<std::uint64_t, std::uint64_t> taken_;
+};
+
+}  // namespace
+
+void ReadZip(InputFile& in, ZipVisitor& visitor) {
+  const Directory directory = FindDirectory(in);
+  std::map<std::uint64_t, std::uint64_t> taken;
+  DirectoryReader reader(in);
+  Index index(in, visitor, directory);
+  visitor.Begin(index);
+  std::uint64_t position = directory.offset;
+  for (std::uint64_t number = 0; number < directory.count; ++number) {
+    const CentralEntry entry = reader.Read(position);
+    position += entry.length;
+    index.Passed(entry, number, position);
+    if (!visitor.Wants(entry.name)) {
       continue;
     }
-    if ((flags & 1) != 0) {
-      visitor.Skip(name, "encrypted, skipped");
-    } else if (member.method != kStored && member.method != kDeflated) {
-      std::string why = "compression method ";
-      visitor.Skip(name, why.append(std::to_string(member.method)).append(" not read, skipped"));
-    } else if (member.size > kMaxMemberSize) {
-      visitor.Skip(name, kTooLarge);
+    if (const std::string why = Unextracted(entry); !why.empty()) {
+      visitor.Skip(entry.name, why);
     } else {
-      visitor.Member(name, member);
+      visitor.Member(entry.name, MakeMember(in, taken, entry));
     }
   }
 }

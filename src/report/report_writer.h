@@ -50,6 +50,8 @@ class ReportWriter final : public ProgramSink {
   void NotC64(std::string_view name) override;
   // With keep-going: "!Error: PCFILE: ENTRY: what" in place of the report.
   bool ProgramDamaged(const EntryReport& report, const Format& format, std::string_view what) override;
+  // "!Error: NAME: what", as WriteProblem.
+  void Problem(std::string_view name, std::string_view what) override { WriteProblem(name, what); }
   bool KeepsGoing() const { return keepGoing_; }
   // The programs and containers kept going past so far.
   std::uint64_t DamageCount() const { return damaged_; }
@@ -108,7 +110,7 @@ class ReportWriter final : public ProgramSink {
   bool keepGoing_;
   std::uint64_t damaged_ = 0;
   std::vector<Collected> collected_;
-  std::unique_ptr<ProgramHash> hash_;  // in the layouts with hashes
+  std::unique_ptr<ProgramHash> hash_;      // in the layouts with hashes
   std::unique_ptr<ProgramHash> fileHash_;  // with kMatch
   const MatchIndex* index_;
   std::string file_;
