@@ -7,8 +7,10 @@
 
 #include "base/run_failure.h"
 #include "driver/catalogue.h"
+#include "driver/catalogue_db.h"
 #include "driver/dat_sources.h"
 #include "driver/dir_search.h"
+#include "driver/file_stamp.h"
 #include "driver/help.h"
 #include "driver/options.h"
 #include "driver/ordered_jobs.h"
@@ -66,6 +68,11 @@ struct Job {
   std::string bare;
   std::unique_ptr<InputFile> in;  // nullptr when the open failed
   std::string problem;            // a folder that cannot be read
+  // With --db: the file's results kept in the database (the file is then
+  // not opened), or the record to keep of this reading.
+  std::unique_ptr<FileRecord> kept;
+  std::unique_ptr<FileRecord> record;
+  FileStamp stamp;
 };
 
 // What cataloguing one file wrote and found, for the main thread to pass on.
@@ -79,6 +86,9 @@ struct JobResult {
   std::uint64_t inputs = 0;
   std::uint64_t programs = 0;
   std::uint64_t bytes = 0;
+  // With --db: what this reading found, whole, to store.
+  std::unique_ptr<FileRecord> record;
+  FileStamp stamp;
 };
 
 struct Settings {
@@ -98,14 +108,23 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
   try {
     if (!job.problem.empty()) {
       reports.WriteProblem(job.name, job.problem);
+    } else if (job.kept) {
+      result.bytes = job.stamp.size;
+      reports.Replay(*job.kept);
     } else if (!job.in) {
       reports.WriteOpenError(job.name);
     } else {
       result.bytes = job.in->FileLength();
       if (job.bare != "STDERR.TXT") {
+        reports.Record(job.record.get());
         result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports});
+        reports.Record(nullptr);
       }
       job.in->Close();
+      if (job.record && job.record->whole && result.status == 0) {
+        result.record = std::move(job.record);
+        result.stamp = std::move(job.stamp);
+      }
     }
   } catch (const RunFailure& failure) {
     result.failure = failure;
@@ -123,8 +142,8 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
 // files were found, and writes what sums up the run.
 class RunWriter {
  public:
-  RunWriter(Output& out, const Settings& settings, bool jsonGroups, bool fixDat, Progress& progress)
-      : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress) {
+  RunWriter(Output& out, const Settings& settings, bool jsonGroups, bool fixDat, Progress& progress, CatalogueDb* db)
+      : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress), db_(db) {
     if (settings.collect == Collect::kDat) {
       dat_.emplace(out, Version());
     }
@@ -135,6 +154,9 @@ class RunWriter {
 
   // Throws the file's run-ending failure, after what it wrote before it.
   void Take(JobResult& result) {
+    if (db_ != nullptr && result.record && !result.failure) {
+      db_->Store(result.stamp, result.name, *result.record);
+    }
     out_.WriteLines(result.text);
     for (const auto& item : result.collected) {
       if (match_) {
@@ -231,6 +253,7 @@ class RunWriter {
   const Settings& settings_;
   bool jsonGroups_;
   Progress& progress_;
+  CatalogueDb* db_;
   DuplicateFinder duplicates_;
   std::optional<DatWriter> dat_;
   std::optional<MatchWriter> match_;
@@ -241,11 +264,40 @@ class RunWriter {
 // asks the system to read a large one ahead), and queues it.
 class Finder : public TreeVisitor {
  public:
-  Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer) : jobs_(jobs), writer_(writer) {}
+  // With --db: `db`, whether the walks' files are tracked (-r), the hashes
+  // the run needs, and the newest modification time worth storing.
+  struct Keeping {
+    CatalogueDb* db = nullptr;
+    bool recursive = false;
+    HashSet needs = 0;
+    const MatchIndex* index = nullptr;
+    std::int64_t storeBefore = 0;
+  };
+
+  Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer, const Keeping& keeping)
+      : jobs_(jobs), writer_(writer), keeping_(keeping) {}
 
   bool Wants(std::string_view name) override { return IsCatalogued(name); }
   void File(const FoundFile& file) override {
-    Job job{file.name, file.bare, InputFile::Open(file.path, file.directory), {}};
+    Job job;
+    job.name = file.name;
+    job.bare = file.bare;
+    if (keeping_.db != nullptr && file.bare != "STDERR.TXT" && StampFile(file, job.stamp)) {
+      if (keeping_.recursive) {
+        keeping_.db->Found(job.stamp.path);
+      }
+      job.kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index);
+      if (job.kept) {
+        Queue(std::move(job));
+        return;
+      }
+      // File times advance in coarse steps: a file changed just now could
+      // change again within the same time.
+      if (job.stamp.modifiedNs < keeping_.storeBefore) {
+        job.record = std::make_unique<FileRecord>();
+      }
+    }
+    job.in = InputFile::Open(file.path, file.directory);
     // A file that the first read takes whole gets no read-ahead: on a warm
     // cache the call would cost as much as the read.
     if (job.in && job.in->FileLength() > InputFile::kWindow) {
@@ -254,7 +306,13 @@ class Finder : public TreeVisitor {
     Queue(std::move(job));
   }
   void UnreadableFolder(std::string_view path) override {
-    Queue(Job{std::string(path), {}, nullptr, "folder cannot be read"});
+    if (keeping_.db != nullptr) {
+      keeping_.db->Unreadable(AbsoluteFolder(std::string(path)));
+    }
+    Job job;
+    job.name = path;
+    job.problem = "folder cannot be read";
+    Queue(std::move(job));
   }
 
   void Queue(Job job) {
@@ -274,6 +332,7 @@ class Finder : public TreeVisitor {
  private:
   OrderedJobs<Job, JobResult>& jobs_;
   RunWriter& writer_;
+  Keeping keeping_;
 };
 
 }  // namespace
@@ -312,6 +371,21 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     }
     index.emplace(std::move(dats));
   }
+  const std::int64_t started = NowNs();
+  // The database's lock is taken before anything is written.
+  std::unique_ptr<CatalogueDb> db;
+  if (!options.db.empty()) {
+    std::string error;
+    std::string notice;
+    db = CatalogueDb::Open(options.db, error, notice);
+    if (!db) {
+      err.Write(error + "\r\n");
+      return 2;
+    }
+    if (!notice.empty()) {
+      err.Write(notice + "\r\n");
+    }
+  }
   const Settings settings{options.json       ? Layout::kJson
                           : options.longMode ? Layout::kLong
                                              : Layout::kCsv,
@@ -328,17 +402,23 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     out.EndLine();
   }
   Progress progress(err, err.IsTerminal() && !out.IsTerminal());
-  RunWriter writer(out, settings, options.json, options.dat, progress);
+  RunWriter writer(out, settings, options.json, options.dat, progress, db.get());
   const unsigned threads = options.jobs != 0 ? options.jobs : AvailableCores();
   {
     // Enough files in flight to keep every thread and the disk busy, few
     // enough that memory and open files stay bounded.
     OrderedJobs<Job, JobResult> jobs(threads, std::min<std::size_t>(4 * threads + 32, threads + 256),
                                      [&settings](Job& job) { return CatalogueJob(job, settings); });
-    Finder finder(jobs, writer);
+    Finder finder(
+        jobs, writer,
+        Finder::Keeping{db.get(), options.recursive, ReportWriter::HashesFor(settings.layout, settings.collect),
+                        settings.index, started - 2'000'000'000});
     for (const std::string& pattern : options.patterns) {
       if (options.recursive) {
         WalkArgument(pattern, finder);
+        if (db && IsDirectory(pattern)) {
+          db->Walked(AbsoluteFolder(pattern));
+        }
         continue;
       }
       for (const FoundFile& file : SearchDirectory(pattern)) {
@@ -349,6 +429,13 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
   }
   progress.Clear();
   writer.Finish();
+  if (db) {
+    db->Finish();
+    if (!db->Failure().empty()) {
+      err.Write(db->Failure() + "\r\n");
+      return writer.Status() != 0 ? writer.Status() : 2;
+    }
+  }
   return writer.Status();
 }
 
