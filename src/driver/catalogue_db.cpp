@@ -88,8 +88,7 @@ class Statement {
   }
   Statement& Text(std::string_view text) {
     // An empty view may have no bytes at all: SQLite would take it as NULL.
-    sqlite3_bind_text(stmt_, next_++, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt_, next_++, text.empty() ? "" : text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     return *this;
   }
   Statement& Blob(const std::uint8_t* bytes, std::size_t size, bool present = true) {
@@ -164,7 +163,8 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   sqlite3* handle = nullptr;
   const int opened = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::unique_ptr<CatalogueDb> db(new CatalogueDb(handle, file));
-  const auto fail = [&](const std::string& why) {
+  const auto fail = [&](std::string why) {
+    std::replace(why.begin(), why.end(), '\n', ' ');  // one line
     error = "zumtal: --db " + file + ": " + why;
     sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     return nullptr;
@@ -193,6 +193,14 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
     *value = check.ColumnInt(0);
   }
   const bool empty = id == 0 && version == 0 && objects == 0;
+  if (!empty && id == kCatalogueApplicationId) {
+    // Damage found now leaves the file as it was, before any output.
+    Statement check;
+    if (!check.Prepare(handle, "PRAGMA quick_check(1)") || check.Step() != SQLITE_ROW || check.ColumnText(0) != "ok") {
+      return fail("damaged (" + (sqlite3_errcode(handle) == SQLITE_ROW ? check.ColumnText(0) : sqlite3_errmsg(handle)) +
+                  ")");
+    }
+  }
   if (!empty && id != kCatalogueApplicationId) {
     return fail("not a zumtal catalogue");
   }
