@@ -288,6 +288,16 @@ std::unique_ptr<FileRecord> CatalogueDb::Find(const FileStamp& stamp, const std:
     return nullptr;
   }
   Statements& s = *statements_;
+  // Left reset on every way out: a statement in progress would hold the
+  // write-ahead log back from its checkpoints.
+  struct Done {
+    Statements& s;
+    ~Done() {
+      s.findFile.Reset();
+      s.findPrograms.Reset();
+      s.findLines.Reset();
+    }
+  } done{s};
   Statement& file = s.findFile.Reset().Text(stamp.path);
   const int step = file.Step();
   if (step != SQLITE_ROW) {
@@ -395,13 +405,9 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
   const auto failed = [this] { Fail(); };
   Statement& old = s.findFile.Reset().Text(stamp.path);
   int step = old.Step();
-  if (step == SQLITE_ROW) {
-    const std::int64_t id = old.ColumnInt(0);
-    old.Reset();
-    if (!DeleteRows(id)) {
-      return failed();
-    }
-  } else if (step != SQLITE_DONE) {
+  const std::int64_t oldId = step == SQLITE_ROW ? old.ColumnInt(0) : -1;
+  old.Reset();
+  if ((step != SQLITE_ROW && step != SQLITE_DONE) || (oldId >= 0 && !DeleteRows(oldId))) {
     return failed();
   }
   if (s.insertFile.Reset()
