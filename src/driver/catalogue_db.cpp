@@ -207,18 +207,24 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   if (!empty && version > kCatalogueSchemaVersion) {
     return fail("a catalogue of a newer zumtal (schema " + std::to_string(version) + ")");
   }
+  // The log from here on (the lock stays: exclusive mode keeps it), and a
+  // checkpoint (two syncs) only every 32 MiB of it.
+  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") || !db->Exec("PRAGMA journal_mode=WAL") ||
+      !db->Exec("PRAGMA wal_autocheckpoint=8192")) {
+    return fail(sqlite3_errmsg(handle));
+  }
   if (empty || version < kCatalogueSchemaVersion) {
     if (!empty) {
       notice = "zumtal: --db " + file + ": a catalogue of an older zumtal, rebuilt";
     }
     const std::string pragmas = "PRAGMA application_id=" + std::to_string(kCatalogueApplicationId) +
                                 "; PRAGMA user_version=" + std::to_string(kCatalogueSchemaVersion) + ";";
-    if (!db->Exec(kDropSchema) || !db->Exec(kSchema) || !db->Exec(pragmas.c_str())) {
+    if (!db->Exec("BEGIN EXCLUSIVE") || !db->Exec(kDropSchema) || !db->Exec(kSchema) || !db->Exec(pragmas.c_str()) ||
+        !db->Exec("COMMIT")) {
       return fail(sqlite3_errmsg(handle));
     }
   }
-  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA journal_mode=WAL") || !db->Exec("PRAGMA synchronous=NORMAL") ||
-      !db->Prepare()) {
+  if (!db->Prepare()) {
     return fail(sqlite3_errmsg(handle));
   }
   return db;
