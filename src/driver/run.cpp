@@ -68,9 +68,11 @@ struct Job {
   std::string bare;
   std::unique_ptr<InputFile> in;  // nullptr when the open failed
   std::string problem;            // a folder that cannot be read
-  // With --db: the file's results kept in the database (the file is then
-  // not opened), or the record to keep of this reading.
-  std::unique_ptr<FileRecord> kept;
+  // With --db: the results of a run of files kept in the database (the
+  // files are then not opened, and `name` is the last one's), with their
+  // bytes; or the record to keep of this file's reading.
+  std::vector<FileRecord> kept;
+  std::uint64_t keptBytes = 0;
   std::unique_ptr<FileRecord> record;
   FileStamp stamp;
 };
@@ -108,9 +110,11 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
   try {
     if (!job.problem.empty()) {
       reports.WriteProblem(job.name, job.problem);
-    } else if (job.kept) {
-      result.bytes = job.stamp.size;
-      reports.Replay(*job.kept);
+    } else if (!job.kept.empty()) {
+      result.bytes = job.keptBytes;
+      for (const FileRecord& kept : job.kept) {
+        reports.Replay(kept);
+      }
     } else if (!job.in) {
       reports.WriteOpenError(job.name);
     } else {
@@ -286,9 +290,15 @@ class Finder : public TreeVisitor {
       if (keeping_.recursive) {
         keeping_.db->Found(job.stamp.path);
       }
-      job.kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index);
-      if (job.kept) {
-        Queue(std::move(job));
+      if (std::unique_ptr<FileRecord> kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index)) {
+        // Files kept go to a worker in runs: one job each would cost more
+        // in handing over than in playing back.
+        hits_.name = job.name;
+        hits_.kept.push_back(std::move(*kept));
+        hits_.keptBytes += job.stamp.size;
+        if (hits_.kept.size() == kHitsPerJob) {
+          QueueHits();
+        }
         return;
       }
       // File times advance in coarse steps: a file changed just now could
@@ -316,13 +326,11 @@ class Finder : public TreeVisitor {
   }
 
   void Queue(Job job) {
-    while (jobs_.Full()) {
-      JobResult result = jobs_.PopOldest();
-      writer_.Take(result);
-    }
-    jobs_.Push(std::move(job));
+    QueueHits();
+    Push(std::move(job));
   }
   void Drain() {
+    QueueHits();
     while (!jobs_.Empty()) {
       JobResult result = jobs_.PopOldest();
       writer_.Take(result);
@@ -330,9 +338,25 @@ class Finder : public TreeVisitor {
   }
 
  private:
+  static constexpr std::size_t kHitsPerJob = 64;
+
+  void QueueHits() {
+    if (!hits_.kept.empty()) {
+      Push(std::exchange(hits_, Job{}));
+    }
+  }
+  void Push(Job job) {
+    while (jobs_.Full()) {
+      JobResult result = jobs_.PopOldest();
+      writer_.Take(result);
+    }
+    jobs_.Push(std::move(job));
+  }
+
   OrderedJobs<Job, JobResult>& jobs_;
   RunWriter& writer_;
   Keeping keeping_;
+  Job hits_;  // files kept, not yet queued
 };
 
 }  // namespace
