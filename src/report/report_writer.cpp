@@ -85,6 +85,21 @@ void ReportWriter::Keep(RecordedEvent::Kind kind, std::string_view name, std::st
 }
 
 void ReportWriter::Replay(const FileRecord& record) {
+  // Only the hashes this writer computes, the others zero as its own
+  // reading leaves them.
+  const HashSet hashes = HashesFor(layout_, collect_);
+  const auto computed = [hashes](ProgramHashes digests) {
+    if ((hashes & kCrc32Hash) == 0) {
+      digests.crc32 = 0;
+    }
+    if ((hashes & kMd5Hash) == 0) {
+      digests.md5 = {};
+    }
+    if ((hashes & kSha1Hash) == 0) {
+      digests.sha1 = {};
+    }
+    return digests;
+  };
   for (const RecordedEvent& event : record.events) {
     switch (event.kind) {
       case RecordedEvent::Kind::kBeginFile:
@@ -95,7 +110,7 @@ void ReportWriter::Replay(const FileRecord& record) {
         break;
       case RecordedEvent::Kind::kProgram:
         ++programs_;
-        WriteProgram(event.report, *event.format, event.hashes);
+        WriteProgram(event.report, *event.format, computed(event.hashes));
         break;
       case RecordedEvent::Kind::kNotC64:
         NotC64(event.name);
