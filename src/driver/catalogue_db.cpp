@@ -196,9 +196,10 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   if (!empty && id == kCatalogueApplicationId) {
     // Damage found now leaves the file as it was, before any output.
     Statement check;
-    if (!check.Prepare(handle, "PRAGMA quick_check(1)") || check.Step() != SQLITE_ROW || check.ColumnText(0) != "ok") {
-      return fail("damaged (" + (sqlite3_errcode(handle) == SQLITE_ROW ? check.ColumnText(0) : sqlite3_errmsg(handle)) +
-                  ")");
+    const bool prepared = check.Prepare(handle, "PRAGMA quick_check(1)");
+    const bool row = prepared && check.Step() == SQLITE_ROW;
+    if (!row || check.ColumnText(0) != "ok") {
+      return fail("damaged (" + (row ? check.ColumnText(0) : std::string(sqlite3_errmsg(handle))) + ")");
     }
   }
   if (!empty && id != kCatalogueApplicationId) {
