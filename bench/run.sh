@@ -63,6 +63,22 @@ run zdefault "$zipped" "$zumtal '*' > /dev/null"
 run cfloor "$collection" "$floor *" "$evict"
 run cj1 "$collection" "$zumtal -j 1 '*' > /dev/null" "$evict"
 run cdefault "$collection" "$zumtal '*' > /dev/null" "$evict"
+# --db: the first run (an empty database each time), the second with nothing
+# changed (warm, and cold: the collection's files evicted, not the database),
+# and the second after 1% of the files changed, against a run over those
+# files alone. The files' times are set an hour back, as a collection's are.
+db="$root/bench.db"
+(cd "$collection" && touch -d '-1 hour' -- *)
+run dbfirst "$collection" "$zumtal --db $db '*' > /dev/null" "rm -f $db $db-wal $db-shm"
+(cd "$collection" && "$zumtal" --db "$db" '*' > /dev/null)
+run dbsecond "$collection" "$zumtal --db $db '*' > /dev/null"
+run cdbsecond "$collection" "$zumtal --db $db '*' > /dev/null" "$evict"
+changed="$root/changed.txt"
+(cd "$collection" && ls | awk 'NR % 100 == 1' > "$changed")
+cp "$db" "$db.filled"
+run dbchanged "$collection" "$zumtal --db $db '*' > /dev/null" \
+  "sh -c 'cp $db.filled $db && xargs -d \"\\n\" touch -d \"-30 minutes\" < $changed'"
+run changedalone "$collection" "xargs -d '\\n' $zumtal < $changed > /dev/null"
 # The bytes hashed by --json: every program's PRG form (load address and data).
 hashed=$(cd "$collection" && "$zumtal" --json '*' | grep -o '"size":[0-9]*' | awk -F: '{ n += $2 + 2 } END { print n }')
 t() { awk -F, -v n="$1" '$1 == n { print $2 }' "$times"; }
@@ -103,6 +119,11 @@ linear() {
 }
 if [ "$scale" = 0 ]; then small=1000; large=10000; else small=10000; large=100000; fi
 t_small=$(linear $small); t_large=$(linear $large)
+# The second --db run over the large set of small files.
+(cd "$root/many-$large" && rm -f "$root/many.db" && "$zumtal" --db "$root/many.db" '*.prg' > /dev/null &&
+  hyperfine --warmup 1 --runs "$runs" --export-csv "$root/linear.csv" --style basic \
+    "$zumtal --db $root/many.db '*.prg' > /dev/null" >/dev/null)
+t_large_db=$(awk -F, 'NR == 2 { print $4 }' "$root/linear.csv")
 
 files=$(count "$collection"); zfiles=$(count "$zipped")
 printf '\n%-28s %s\n' "machine" "$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(uname -sr)"
@@ -124,6 +145,14 @@ row "zumtal default (zipped)" zdefault zfloor zj1 "$zfiles"
 row "read floor (cold)" cfloor cfloor cfloor "$files"
 row "zumtal -j 1 (cold)" cj1 cfloor cj1 "$files"
 row "zumtal default (cold)" cdefault cfloor cj1 "$files"
+row "zumtal --db, first run" dbfirst default default "$files"
+row "zumtal --db, second (warm)" dbsecond default default "$files"
+row "zumtal --db, second (cold)" cdbsecond cdefault cdefault "$files"
+row "zumtal --db, 1% changed" dbchanged default default "$files"
+awk -v a="$(t changedalone)" -v s="$(t dbsecond)" -v c="$(t dbchanged)" 'BEGIN {
+  printf "%-28s %.3f s alone; the changed run: x%.2f of (second + 2 x alone)\n", "the 1% read alone", a, c / (s + 2 * a) }'
+awk -v a="$t_large" -v b="$t_large_db" -v l="$large" 'BEGIN {
+  printf "%-28s %d files: %.3f s, without --db %.3f s\n", "--db second run, small files", l, b, a }'
 awk -v h="$hashed" -v j="$(t json)" -v z="$(t default)" 'BEGIN {
   printf "%-28s %.0f MB hashed, %.0f MB/s over the CSV run\n", "hashing (--json)", h / 1e6, h / 1e6 / (j - z) }'
 awk -F, -v n="$images" 'NR > 1 { printf "%s %s %.0f/s", (NR == 2 ? sprintf("%-28s", "disk images per second") : ","), toupper($1), n / $4 }

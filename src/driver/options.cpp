@@ -35,6 +35,13 @@ constexpr OptionRow kOptions[] = {
        o.match = value;
        return !value.empty();
      }},
+    {"", "--db", "FILE",
+     "keep the catalogue in the SQLite database FILE (made when absent; also --db=FILE): a file whose path, size "
+     "and modification time it holds is not read again; the output is the same as without",
+     [](Options& o, std::string_view value) {
+       o.db = value;
+       return !value.empty();
+     }},
     {"-j", "--jobs", "N",
      "read, decode and hash on N threads, 1 to 256 (also -jN, --jobs=N; default: the cores available); the "
      "output is the same for every N",

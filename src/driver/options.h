@@ -17,6 +17,8 @@ struct Options {
   bool dat = false;
   // --match: the DAT file, folder of DATs or zip of DATs; empty without.
   std::string match;
+  // --db: the catalogue database; empty without.
+  std::string db;
   // Threads; 0 until given: as many as the cores available.
   unsigned jobs = 0;
   bool help = false;

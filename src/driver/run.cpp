@@ -7,8 +7,10 @@
 
 #include "base/run_failure.h"
 #include "driver/catalogue.h"
+#include "driver/catalogue_db.h"
 #include "driver/dat_sources.h"
 #include "driver/dir_search.h"
+#include "driver/file_stamp.h"
 #include "driver/help.h"
 #include "driver/options.h"
 #include "driver/ordered_jobs.h"
@@ -120,9 +122,16 @@ class FoundSiblings final : public Siblings {
 struct Job {
   std::string name;  // the PC file name
   std::string bare;
-  std::unique_ptr<InputFile> in;                      // nullptr when the open failed
-  std::string problem;                                // a folder that cannot be read
-  std::unique_ptr<FoundSiblings> siblings = nullptr;  // for a format that reads them
+  std::unique_ptr<InputFile> in;  // nullptr when the open failed
+  std::string problem;            // a folder that cannot be read
+  std::unique_ptr<FoundSiblings> siblings;  // for a format that reads them
+  // With --db: the results of a run of files kept in the database (the
+  // files are then not opened, and `name` is the last one's), with their
+  // bytes; or the record to keep of this file's reading.
+  std::vector<FileRecord> kept;
+  std::uint64_t keptBytes = 0;
+  std::unique_ptr<FileRecord> record;
+  FileStamp stamp;
 };
 
 // What cataloguing one file wrote and found, for the main thread to pass on.
@@ -136,6 +145,9 @@ struct JobResult {
   std::uint64_t inputs = 0;
   std::uint64_t programs = 0;
   std::uint64_t bytes = 0;
+  // With --db: what this reading found, whole, to store.
+  std::unique_ptr<FileRecord> record;
+  FileStamp stamp;
 };
 
 struct Settings {
@@ -155,14 +167,25 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
   try {
     if (!job.problem.empty()) {
       reports.WriteProblem(job.name, job.problem);
+    } else if (!job.kept.empty()) {
+      result.bytes = job.keptBytes;
+      for (const FileRecord& kept : job.kept) {
+        reports.Replay(kept);
+      }
     } else if (!job.in) {
       reports.WriteOpenError(job.name);
     } else {
       result.bytes = job.in->FileLength();
       if (job.bare != "STDERR.TXT") {
+        reports.Record(job.record.get());
         result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports}, job.siblings.get());
+        reports.Record(nullptr);
       }
       job.in->Close();
+      if (job.record && job.record->whole && result.status == 0) {
+        result.record = std::move(job.record);
+        result.stamp = std::move(job.stamp);
+      }
     }
   } catch (const RunFailure& failure) {
     result.failure = failure;
@@ -180,8 +203,8 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
 // files were found, and writes what sums up the run.
 class RunWriter {
  public:
-  RunWriter(Output& out, const Settings& settings, bool jsonGroups, bool fixDat, Progress& progress)
-      : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress) {
+  RunWriter(Output& out, const Settings& settings, bool jsonGroups, bool fixDat, Progress& progress, CatalogueDb* db)
+      : out_(out), settings_(settings), jsonGroups_(jsonGroups), progress_(progress), db_(db) {
     if (settings.collect == Collect::kDat) {
       dat_.emplace(out, Version());
     }
@@ -192,6 +215,9 @@ class RunWriter {
 
   // Throws the file's run-ending failure, after what it wrote before it.
   void Take(JobResult& result) {
+    if (db_ != nullptr && result.record && !result.failure) {
+      db_->Store(result.stamp, result.name, *result.record);
+    }
     out_.WriteLines(result.text);
     for (const auto& item : result.collected) {
       if (match_) {
@@ -288,6 +314,7 @@ class RunWriter {
   const Settings& settings_;
   bool jsonGroups_;
   Progress& progress_;
+  CatalogueDb* db_;
   DuplicateFinder duplicates_;
   std::optional<DatWriter> dat_;
   std::optional<MatchWriter> match_;
@@ -298,18 +325,56 @@ class RunWriter {
 // asks the system to read a large one ahead), and queues it.
 class Finder : public TreeVisitor {
  public:
-  Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer) : jobs_(jobs), writer_(writer) {}
+  // With --db: `db`, whether the walks' files are tracked (-r), the hashes
+  // the run needs, and the newest modification time worth storing.
+  struct Keeping {
+    CatalogueDb* db = nullptr;
+    bool recursive = false;
+    HashSet needs = 0;
+    const MatchIndex* index = nullptr;
+    std::int64_t storeBefore = 0;
+  };
+
+  Finder(OrderedJobs<Job, JobResult>& jobs, RunWriter& writer, const Keeping& keeping)
+      : jobs_(jobs), writer_(writer), keeping_(keeping) {}
 
   bool Wants(std::string_view name) override { return IsCatalogued(name); }
   void File(const FoundFile& file) override {
-    Job job{file.name, file.bare, InputFile::Open(file.path, file.directory), {}};
+    Job job;
+    job.name = file.name;
+    job.bare = file.bare;
+    // A Zipcode set's results depend on the files beside it: its parts are
+    // read every time, never kept.
+    const Format* format = FindFormat(file.bare);
+    const bool inASet = format != nullptr && (format->beside != nullptr || format->reportedElsewhere != nullptr);
+    if (keeping_.db != nullptr && !inASet && file.bare != "STDERR.TXT" && StampFile(file, job.stamp)) {
+      if (keeping_.recursive) {
+        keeping_.db->Found(job.stamp.path);
+      }
+      if (std::unique_ptr<FileRecord> kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index)) {
+        // Files kept go to a worker in runs: one job each would cost more
+        // in handing over than in playing back.
+        hits_.name = job.name;
+        hits_.kept.push_back(std::move(*kept));
+        hits_.keptBytes += job.stamp.size;
+        if (hits_.kept.size() == kHitsPerJob) {
+          QueueHits();
+        }
+        return;
+      }
+      // File times advance in coarse steps: a file changed just now could
+      // change again within the same time.
+      if (job.stamp.modifiedNs < keeping_.storeBefore) {
+        job.record = std::make_unique<FileRecord>();
+      }
+    }
+    job.in = InputFile::Open(file.path, file.directory);
     // A file that the first read takes whole gets no read-ahead: on a warm
     // cache the call would cost as much as the read.
     if (job.in && job.in->FileLength() > InputFile::kWindow) {
       job.in->ReadAhead();
     }
     // The directory handle is valid during this call only.
-    const Format* format = FindFormat(file.bare);
     if (job.in && format != nullptr && format->beside != nullptr) {
       job.siblings = std::make_unique<FoundSiblings>();
       job.siblings->Read(file, *format);
@@ -317,17 +382,21 @@ class Finder : public TreeVisitor {
     Queue(std::move(job));
   }
   void UnreadableFolder(std::string_view path) override {
-    Queue(Job{std::string(path), {}, nullptr, "folder cannot be read", nullptr});
+    if (keeping_.db != nullptr) {
+      keeping_.db->Unreadable(AbsoluteFolder(std::string(path)));
+    }
+    Job job;
+    job.name = path;
+    job.problem = "folder cannot be read";
+    Queue(std::move(job));
   }
 
   void Queue(Job job) {
-    while (jobs_.Full()) {
-      JobResult result = jobs_.PopOldest();
-      writer_.Take(result);
-    }
-    jobs_.Push(std::move(job));
+    QueueHits();
+    Push(std::move(job));
   }
   void Drain() {
+    QueueHits();
     while (!jobs_.Empty()) {
       JobResult result = jobs_.PopOldest();
       writer_.Take(result);
@@ -335,8 +404,25 @@ class Finder : public TreeVisitor {
   }
 
  private:
+  static constexpr std::size_t kHitsPerJob = 64;
+
+  void QueueHits() {
+    if (!hits_.kept.empty()) {
+      Push(std::exchange(hits_, Job{}));
+    }
+  }
+  void Push(Job job) {
+    while (jobs_.Full()) {
+      JobResult result = jobs_.PopOldest();
+      writer_.Take(result);
+    }
+    jobs_.Push(std::move(job));
+  }
+
   OrderedJobs<Job, JobResult>& jobs_;
   RunWriter& writer_;
+  Keeping keeping_;
+  Job hits_;  // files kept, not yet queued
 };
 
 }  // namespace
@@ -375,6 +461,21 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     }
     index.emplace(std::move(dats));
   }
+  const std::int64_t started = NowNs();
+  // The database's lock is taken before anything is written.
+  std::unique_ptr<CatalogueDb> db;
+  if (!options.db.empty()) {
+    std::string error;
+    std::string notice;
+    db = CatalogueDb::Open(options.db, error, notice);
+    if (!db) {
+      err.Write(error + "\r\n");
+      return 2;
+    }
+    if (!notice.empty()) {
+      err.Write(notice + "\r\n");
+    }
+  }
   const Settings settings{options.json       ? Layout::kJson
                           : options.longMode ? Layout::kLong
                                              : Layout::kCsv,
@@ -391,17 +492,23 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
     out.EndLine();
   }
   Progress progress(err, err.IsTerminal() && !out.IsTerminal());
-  RunWriter writer(out, settings, options.json, options.dat, progress);
+  RunWriter writer(out, settings, options.json, options.dat, progress, db.get());
   const unsigned threads = options.jobs != 0 ? options.jobs : AvailableCores();
   {
     // Enough files in flight to keep every thread and the disk busy, few
     // enough that memory and open files stay bounded.
     OrderedJobs<Job, JobResult> jobs(threads, std::min<std::size_t>(4 * threads + 32, threads + 256),
                                      [&settings](Job& job) { return CatalogueJob(job, settings); });
-    Finder finder(jobs, writer);
+    Finder finder(
+        jobs, writer,
+        Finder::Keeping{db.get(), options.recursive, ReportWriter::HashesFor(settings.layout, settings.collect),
+                        settings.index, started - 2'000'000'000});
     for (const std::string& pattern : options.patterns) {
       if (options.recursive) {
         WalkArgument(pattern, finder);
+        if (db && IsDirectory(pattern)) {
+          db->Walked(AbsoluteFolder(pattern));
+        }
         continue;
       }
       for (const FoundFile& file : SearchDirectory(pattern)) {
@@ -412,6 +519,13 @@ int Run(const std::vector<std::string>& args, Output& out, ErrorOutput& err) {
   }
   progress.Clear();
   writer.Finish();
+  if (db) {
+    db->Finish();
+    if (!db->Failure().empty()) {
+      err.Write(db->Failure() + "\r\n");
+      return writer.Status() != 0 ? writer.Status() : 2;
+    }
+  }
   return writer.Status();
 }
 

@@ -39,15 +39,11 @@ void AppendKey(std::string& out, std::string_view key) {
 
 ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool keepGoing, const MatchIndex* index)
     : out_(out), layout_(layout), collect_(collect), keepGoing_(keepGoing), index_(index) {
-  // Only the hashes the run writes: --duplicates groups by SHA-1 alone,
-  // --match looks roms up by SHA-1 or CRC-32.
-  if (collect_ == Collect::kDuplicates) {
-    hash_ = std::make_unique<ProgramHash>(kSha1Hash);
-  } else if (collect_ == Collect::kMatch) {
-    hash_ = std::make_unique<ProgramHash>(kSha1Hash | kCrc32Hash);
+  if (const HashSet hashes = HashesFor(layout, collect); hashes != 0) {
+    hash_ = std::make_unique<ProgramHash>(hashes);
+  }
+  if (collect_ == Collect::kMatch) {
     fileHash_ = std::make_unique<ProgramHash>(kSha1Hash | kCrc32Hash);
-  } else if (layout_ == Layout::kJson || collect_ == Collect::kDat) {
-    hash_ = std::make_unique<ProgramHash>(kAllHashes);
   }
   if (layout_ == Layout::kJson) {
     out_.SetLineEnd("\n");
@@ -55,6 +51,88 @@ ReportWriter::ReportWriter(Output& out, Layout layout, Collect collect, bool kee
 }
 
 ReportWriter::~ReportWriter() = default;
+
+HashSet ReportWriter::HashesFor(Layout layout, Collect collect) {
+  // Only the hashes the run writes: --duplicates groups by SHA-1 alone,
+  // --match looks roms up by SHA-1 or CRC-32.
+  switch (collect) {
+    case Collect::kDuplicates:
+      return kSha1Hash;
+    case Collect::kMatch:
+      return kSha1Hash | kCrc32Hash;
+    case Collect::kDat:
+      return kAllHashes;
+    case Collect::kNone:
+      break;
+  }
+  return layout == Layout::kJson ? kAllHashes : 0;
+}
+
+void ReportWriter::Record(FileRecord* record) {
+  record_ = record;
+  if (record_ != nullptr) {
+    record_->hashes = HashesFor(layout_, collect_);
+  }
+}
+
+void ReportWriter::Keep(RecordedEvent::Kind kind, std::string_view name, std::string_view text) {
+  if (record_ != nullptr) {
+    RecordedEvent& event = record_->events.emplace_back();
+    event.kind = kind;
+    event.name = name;
+    event.text = text;
+  }
+}
+
+void ReportWriter::Replay(const FileRecord& record) {
+  // Only the hashes this writer computes, the others zero as its own
+  // reading leaves them.
+  const HashSet hashes = HashesFor(layout_, collect_);
+  const auto computed = [hashes](ProgramHashes digests) {
+    if ((hashes & kCrc32Hash) == 0) {
+      digests.crc32 = 0;
+    }
+    if ((hashes & kMd5Hash) == 0) {
+      digests.md5 = {};
+    }
+    if ((hashes & kSha1Hash) == 0) {
+      digests.sha1 = {};
+    }
+    return digests;
+  };
+  for (const RecordedEvent& event : record.events) {
+    switch (event.kind) {
+      case RecordedEvent::Kind::kBeginFile:
+        BeginFile(event.name);
+        break;
+      case RecordedEvent::Kind::kKeyLine:
+        WriteKeyLine(event.text);
+        break;
+      case RecordedEvent::Kind::kProgram:
+        ++programs_;
+        WriteProgram(event.report, *event.format, computed(event.hashes));
+        break;
+      case RecordedEvent::Kind::kNotC64:
+        NotC64(event.name);
+        break;
+      case RecordedEvent::Kind::kProblem:
+        WriteProblem(event.name, event.text);
+        break;
+      case RecordedEvent::Kind::kWholeFile:
+        if (collect_ == Collect::kMatch) {
+          Collected file{Collected::Kind::kFile, {}, {}, {}};
+          file.report.pcFileName = event.name;
+          file.report.size = event.report.size;
+          file.hashed = event.hashed && index_ != nullptr && index_->WantsSize(event.report.size);
+          if (file.hashed) {
+            file.digests = event.hashes;
+          }
+          collected_.push_back(std::move(file));
+        }
+        break;
+    }
+  }
+}
 
 void ReportWriter::BeginProgram(InputFile& in, std::uint16_t loadAddress) {
   if (hash_) {
@@ -84,12 +162,23 @@ void ReportWriter::WriteEvent(std::string_view name, std::string_view error) {
 
 void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
   ++programs_;
+  const ProgramHashes hashes = hash_ ? hash_->Finish() : ProgramHashes{};
+  if (record_ != nullptr) {
+    RecordedEvent& event = record_->events.emplace_back();
+    event.kind = RecordedEvent::Kind::kProgram;
+    event.report = report;
+    event.format = &format;
+    event.hashes = hashes;
+  }
+  WriteProgram(report, format, hashes);
+}
+
+void ReportWriter::WriteProgram(const EntryReport& report, const Format& format, const ProgramHashes& hashes) {
   if (collect_ != Collect::kNone) {
-    collected_.push_back({Collected::Kind::kProgram, report, hash_->Finish(), {}});
+    collected_.push_back({Collected::Kind::kProgram, report, hashes, {}});
     return;
   }
   if (layout_ == Layout::kJson) {
-    const ProgramHashes hashes = hash_->Finish();
     AppendFileKeys(report.pcFileName);
     const struct {
       std::string_view key;
@@ -168,20 +257,26 @@ void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
 }
 
 void ReportWriter::WriteKeyLine(std::string_view key) {
+  Keep(RecordedEvent::Kind::kKeyLine, {}, key);
   if (layout_ != Layout::kJson && collect_ == Collect::kNone) {
     out_.Line(key);
   }
 }
 
 void ReportWriter::WriteOpenError(std::string_view name) {
+  if (record_ != nullptr) {
+    record_->whole = false;
+  }
   WriteFileLine(name, std::string(name) + " file open error. Skipped...", "file open error");
 }
 
 void ReportWriter::NotC64(std::string_view name) {
+  Keep(RecordedEvent::Kind::kNotC64, name);
   WriteFileLine(name, "!Error: " + std::string(name) + " is not C64 file.", "not a C64 file");
 }
 
 void ReportWriter::WriteProblem(std::string_view name, std::string_view what) {
+  Keep(RecordedEvent::Kind::kProblem, name, what);
   WriteFileLine(name, "!Error: " + std::string(name) + ": " + std::string(what), what);
 }
 
@@ -190,6 +285,9 @@ bool ReportWriter::ProgramDamaged(const EntryReport& report, const Format& forma
     return false;
   }
   ++damaged_;
+  if (record_ != nullptr) {
+    record_->whole = false;
+  }
   std::string_view entry = report.entryName;
   entry.remove_suffix(entry.size() - (entry.find_last_not_of(' ') + 1));
   if (layout_ == Layout::kJson && collect_ != Collect::kDat) {
@@ -213,6 +311,9 @@ bool ReportWriter::ProgramDamaged(const EntryReport& report, const Format& forma
 
 void ReportWriter::WriteDamage(std::string_view name, std::string_view what) {
   ++damaged_;
+  if (record_ != nullptr) {
+    record_->whole = false;
+  }
   WriteProblem(name, what);
 }
 
@@ -235,7 +336,16 @@ void ReportWriter::Emit(const std::string& line) {
 }
 
 void ReportWriter::WholeFile(InputFile& in, std::string_view name, const Format& format) {
-  if (collect_ != Collect::kMatch || format.read == ReadPrg) {
+  if (format.read == ReadPrg) {
+    return;
+  }
+  // Kept in every layout: a --match run that finds the file unhashed
+  // where it needs the hashes reads the file again.
+  Keep(RecordedEvent::Kind::kWholeFile, name);
+  if (record_ != nullptr) {
+    record_->events.back().report.size = in.FileLength();
+  }
+  if (collect_ != Collect::kMatch) {
     return;
   }
   Collected file{Collected::Kind::kFile, {}, {}, {}};
@@ -248,11 +358,16 @@ void ReportWriter::WholeFile(InputFile& in, std::string_view name, const Format&
     in.SetSumSink(nullptr);
     file.digests = fileHash_->Finish();
     file.hashed = true;
+    if (record_ != nullptr) {
+      record_->events.back().hashes = file.digests;
+      record_->events.back().hashed = true;
+    }
   }
   collected_.push_back(std::move(file));
 }
 
 void ReportWriter::BeginFile(std::string_view name) {
+  Keep(RecordedEvent::Kind::kBeginFile, name);
   file_ = name;
   ++files_;
   if (collect_ == Collect::kDat) {

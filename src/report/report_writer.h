@@ -10,6 +10,7 @@
 
 #include "readers/program_sink.h"
 #include "readers/readers.h"
+#include "report/file_record.h"
 #include "report/output.h"
 #include "report/program_hash.h"
 
@@ -41,6 +42,16 @@ class ReportWriter final : public ProgramSink {
   ~ReportWriter();
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
+
+  // The program hashes that a layout writes or collects.
+  static HashSet HashesFor(Layout layout, Collect collect);
+
+  // From now on every call that makes a file's reports is also kept in
+  // `record` (nullptr: no longer), with the hashes this writer computes.
+  void Record(FileRecord* record);
+  // The reports of a recorded file, as the calls it holds made them. The
+  // record holds the hashes this writer needs (HashesFor).
+  void Replay(const FileRecord& record);
 
   // In the layouts with hashes the bytes that `in` sums from now on go into
   // the program's hashes.
@@ -103,6 +114,8 @@ class ReportWriter final : public ProgramSink {
   void WriteFileLine(std::string_view name, const std::string& text, std::string_view error);
   // A whole line of the layout: written, or collected in its place.
   void Emit(const std::string& line);
+  void WriteProgram(const EntryReport& report, const Format& format, const ProgramHashes& hashes);
+  void Keep(RecordedEvent::Kind kind, std::string_view name, std::string_view text = {});
 
   Output& out_;
   Layout layout_;
@@ -113,6 +126,7 @@ class ReportWriter final : public ProgramSink {
   std::unique_ptr<ProgramHash> hash_;      // in the layouts with hashes
   std::unique_ptr<ProgramHash> fileHash_;  // with kMatch
   const MatchIndex* index_;
+  FileRecord* record_ = nullptr;
   std::string file_;
   std::string line_;  // a JSON line being built
   std::uint64_t programs_ = 0;

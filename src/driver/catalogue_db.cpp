@@ -1,0 +1,553 @@
+#include "driver/catalogue_db.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "readers/readers.h"
+#include "report/match.h"
+
+namespace zumtal {
+
+namespace {
+
+// Files stored per transaction: each file's rows go in whole or not at all,
+// and a commit per file would cost more than the file.
+constexpr int kFilesPerTransaction = 256;
+
+constexpr const char* kSchema = R"(
+CREATE TABLE files(
+  id INTEGER PRIMARY KEY,
+  path TEXT NOT NULL UNIQUE,
+  size INTEGER NOT NULL,
+  mtime_ns INTEGER NOT NULL,
+  hashes INTEGER NOT NULL
+);
+CREATE TABLE programs(
+  file_id INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  member TEXT NOT NULL,
+  image_name TEXT NOT NULL,
+  entry_name TEXT NOT NULL,
+  image_name_hex TEXT NOT NULL,
+  entry_name_hex TEXT NOT NULL,
+  format TEXT NOT NULL,
+  marker TEXT NOT NULL,
+  load_address INTEGER NOT NULL,
+  size INTEGER NOT NULL,
+  raw_crc INTEGER NOT NULL,
+  crc32 INTEGER,
+  md5 BLOB,
+  sha1 BLOB,
+  sector_errors INTEGER NOT NULL,
+  PRIMARY KEY(file_id, position)
+) WITHOUT ROWID;
+CREATE TABLE lines(
+  file_id INTEGER NOT NULL,
+  position INTEGER NOT NULL,
+  kind TEXT NOT NULL,
+  member TEXT NOT NULL,
+  text TEXT NOT NULL,
+  size INTEGER,
+  crc32 INTEGER,
+  md5 BLOB,
+  sha1 BLOB,
+  PRIMARY KEY(file_id, position)
+) WITHOUT ROWID;
+)";
+
+constexpr const char* kDropSchema =
+    "DROP TABLE IF EXISTS lines; DROP TABLE IF EXISTS programs; "
+    "DROP TABLE IF EXISTS files;";
+
+const struct {
+  RecordedEvent::Kind kind;
+  std::string_view name;
+} kLineKinds[] = {{RecordedEvent::Kind::kBeginFile, "begin"},
+                  {RecordedEvent::Kind::kKeyLine, "key"},
+                  {RecordedEvent::Kind::kNotC64, "not_c64"},
+                  {RecordedEvent::Kind::kProblem, "skipped"},
+                  {RecordedEvent::Kind::kWholeFile, "whole"}};
+
+// One prepared statement, reset after each use.
+class Statement {
+ public:
+  Statement() = default;
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool Prepare(sqlite3* db, const char* sql) { return sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK; }
+  Statement& Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    next_ = 1;
+    return *this;
+  }
+  Statement& Text(std::string_view text) {
+    // An empty view may have no bytes at all: SQLite would take it as NULL.
+    sqlite3_bind_text(stmt_, next_++, text.empty() ? "" : text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& Blob(const std::uint8_t* bytes, std::size_t size, bool present = true) {
+    if (present) {
+      sqlite3_bind_blob(stmt_, next_++, bytes, static_cast<int>(size), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_bind_null(stmt_, next_++);
+    }
+    return *this;
+  }
+  Statement& Int(std::int64_t value, bool present = true) {
+    if (present) {
+      sqlite3_bind_int64(stmt_, next_++, value);
+    } else {
+      sqlite3_bind_null(stmt_, next_++);
+    }
+    return *this;
+  }
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step() { return sqlite3_step(stmt_); }
+
+  std::int64_t ColumnInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  std::string ColumnText(int column) const {
+    const auto* text = sqlite3_column_text(stmt_, column);
+    return text == nullptr ? std::string()
+                           : std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+  }
+  template <std::size_t N>
+  void ColumnBytes(int column, std::array<std::uint8_t, N>& bytes) const {
+    const void* blob = sqlite3_column_blob(stmt_, column);
+    if (blob != nullptr && static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)) == N) {
+      std::memcpy(bytes.data(), blob, N);
+    }
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  int next_ = 1;
+};
+
+// The part of a name after the file's own name: "" for the file itself,
+// "/MEMBER" for an archive's member. False when it is not the file's.
+bool MemberOf(std::string_view name, std::string_view file, std::string_view& member) {
+  if (!name.starts_with(file)) {
+    return false;
+  }
+  member = name.substr(file.size());
+  return true;
+}
+
+const Format* FormatNamed(std::string_view name) {
+  for (const Format& format : Formats()) {
+    if (format.name == name) {
+      return &format;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+struct CatalogueDb::Statements {
+  Statement findFile, findPrograms, findLines, deleteFile, deletePrograms, deleteLines, insertFile, insertProgram,
+      insertLine, found;
+};
+
+CatalogueDb::CatalogueDb(sqlite3* db, std::string file) : db_(db), file_(std::move(file)) {}
+
+std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::string& error, std::string& notice) {
+  sqlite3* handle = nullptr;
+  const int opened = sqlite3_open_v2(file.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::unique_ptr<CatalogueDb> db(new CatalogueDb(handle, file));
+  const auto fail = [&](std::string why) {
+    std::replace(why.begin(), why.end(), '\n', ' ');  // one line
+    error = "zumtal: --db " + file + ": " + why;
+    sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    return nullptr;
+  };
+  if (opened != SQLITE_OK) {
+    return fail(handle != nullptr ? sqlite3_errmsg(handle) : "cannot be opened");
+  }
+  sqlite3_busy_timeout(handle, 5000);
+  // The lock, held from the first transaction to the end of the run:
+  // another run waits for it, and gives up after five seconds.
+  if (!db->Exec("PRAGMA locking_mode=EXCLUSIVE") || !db->Exec("BEGIN EXCLUSIVE")) {
+    return fail(sqlite3_errcode(handle) == SQLITE_BUSY
+                    ? "in use by another run (waited 5 seconds)"
+                    : std::string("not a zumtal catalogue (") + sqlite3_errmsg(handle) + ")");
+  }
+  std::int64_t id = 0;
+  std::int64_t version = 0;
+  std::int64_t objects = 0;
+  for (const auto& [sql, value] : {std::pair<const char*, std::int64_t*>{"PRAGMA application_id", &id},
+                                   {"PRAGMA user_version", &version},
+                                   {"SELECT count(*) FROM sqlite_master", &objects}}) {
+    Statement check;
+    if (!check.Prepare(handle, sql) || check.Step() != SQLITE_ROW) {
+      return fail(std::string("not a zumtal catalogue (") + sqlite3_errmsg(handle) + ")");
+    }
+    *value = check.ColumnInt(0);
+  }
+  const bool empty = id == 0 && version == 0 && objects == 0;
+  if (!empty && id == kCatalogueApplicationId) {
+    // Damage found now leaves the file as it was, before any output.
+    Statement check;
+    const bool prepared = check.Prepare(handle, "PRAGMA quick_check(1)");
+    const bool row = prepared && check.Step() == SQLITE_ROW;
+    if (!row || check.ColumnText(0) != "ok") {
+      return fail("damaged (" + (row ? check.ColumnText(0) : std::string(sqlite3_errmsg(handle))) + ")");
+    }
+  }
+  if (!empty && id != kCatalogueApplicationId) {
+    return fail("not a zumtal catalogue");
+  }
+  if (!empty && version > kCatalogueSchemaVersion) {
+    return fail("a catalogue of a newer zumtal (schema " + std::to_string(version) + ")");
+  }
+  // The log from here on (the lock stays: exclusive mode keeps it), and a
+  // checkpoint (two syncs) only every 32 MiB of it.
+  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") || !db->Exec("PRAGMA journal_mode=WAL") ||
+      !db->Exec("PRAGMA wal_autocheckpoint=8192")) {
+    return fail(sqlite3_errmsg(handle));
+  }
+  if (empty || version < kCatalogueSchemaVersion) {
+    if (!empty) {
+      notice = "zumtal: --db " + file + ": a catalogue of an older zumtal, rebuilt";
+    }
+    const std::string pragmas = "PRAGMA application_id=" + std::to_string(kCatalogueApplicationId) +
+                                "; PRAGMA user_version=" + std::to_string(kCatalogueSchemaVersion) + ";";
+    if (!db->Exec("BEGIN EXCLUSIVE") || !db->Exec(kDropSchema) || !db->Exec(kSchema) || !db->Exec(pragmas.c_str()) ||
+        !db->Exec("COMMIT")) {
+      return fail(sqlite3_errmsg(handle));
+    }
+  }
+  if (!db->Prepare()) {
+    return fail(sqlite3_errmsg(handle));
+  }
+  return db;
+}
+
+CatalogueDb::~CatalogueDb() {
+  if (failure_.empty() && inTransaction_) {
+    Commit();
+  }
+  statements_.reset();
+  sqlite3_close(db_);
+}
+
+bool CatalogueDb::Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+bool CatalogueDb::Prepare() {
+  statements_ = std::make_unique<Statements>();
+  Statements& s = *statements_;
+  return s.findFile.Prepare(db_, "SELECT id, size, mtime_ns, hashes FROM files WHERE path = ?") &&
+         s.findPrograms.Prepare(db_,
+                                "SELECT position, member, image_name, entry_name, image_name_hex, entry_name_hex, "
+                                "format, load_address, size, raw_crc, crc32, md5, sha1, sector_errors FROM programs "
+                                "WHERE file_id = ? ORDER BY position") &&
+         s.findLines.Prepare(db_,
+                             "SELECT position, kind, member, text, size, crc32, md5, sha1 FROM lines "
+                             "WHERE file_id = ? ORDER BY position") &&
+         s.deleteFile.Prepare(db_, "DELETE FROM files WHERE id = ?") &&
+         s.deletePrograms.Prepare(db_, "DELETE FROM programs WHERE file_id = ?") &&
+         s.deleteLines.Prepare(db_, "DELETE FROM lines WHERE file_id = ?") &&
+         s.insertFile.Prepare(db_, "INSERT INTO files(path, size, mtime_ns, hashes) VALUES(?, ?, ?, ?)") &&
+         s.insertProgram.Prepare(db_, "INSERT INTO programs VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
+         s.insertLine.Prepare(db_, "INSERT INTO lines VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+}
+
+void CatalogueDb::Fail() {
+  if (failure_.empty()) {
+    failure_ = "zumtal: --db " + file_ + ": " + sqlite3_errmsg(db_) + "; the rest of the run is not stored";
+    Exec("ROLLBACK");
+    inTransaction_ = false;
+  }
+}
+
+bool CatalogueDb::Begin() {
+  if (!inTransaction_) {
+    if (!Exec("BEGIN")) {
+      Fail();
+      return false;
+    }
+    inTransaction_ = true;
+    stored_ = 0;
+  }
+  return true;
+}
+
+bool CatalogueDb::Commit() {
+  inTransaction_ = false;
+  if (!Exec("COMMIT")) {
+    Fail();
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<FileRecord> CatalogueDb::Find(const FileStamp& stamp, const std::string& name, HashSet needs,
+                                              const MatchIndex* index) {
+  if (!failure_.empty()) {
+    return nullptr;
+  }
+  Statements& s = *statements_;
+  // Left reset on every way out: a statement in progress would hold the
+  // write-ahead log back from its checkpoints.
+  struct Done {
+    Statements& s;
+    ~Done() {
+      s.findFile.Reset();
+      s.findPrograms.Reset();
+      s.findLines.Reset();
+    }
+  } done{s};
+  Statement& file = s.findFile.Reset().Text(stamp.path);
+  const int step = file.Step();
+  if (step != SQLITE_ROW) {
+    if (step != SQLITE_DONE) {
+      Fail();
+    }
+    return nullptr;
+  }
+  const std::int64_t id = file.ColumnInt(0);
+  const auto hashes = static_cast<HashSet>(file.ColumnInt(3));
+  if (static_cast<std::uint64_t>(file.ColumnInt(1)) != stamp.size || file.ColumnInt(2) != stamp.modifiedNs ||
+      (hashes & needs) != needs) {
+    return nullptr;
+  }
+  auto record = std::make_unique<FileRecord>();
+  record->hashes = hashes;
+  // Programs and lines share one count of positions: merged in order.
+  std::vector<std::pair<std::int64_t, RecordedEvent>> events;
+  Statement& programs = s.findPrograms.Reset().Int(id);
+  int row = SQLITE_DONE;
+  while ((row = programs.Step()) == SQLITE_ROW) {
+    RecordedEvent event;
+    event.kind = RecordedEvent::Kind::kProgram;
+    EntryReport& report = event.report;
+    report.pcFileName = name + programs.ColumnText(1);
+    report.imageName = programs.ColumnText(2);
+    report.entryName = programs.ColumnText(3);
+    report.imageNameHex = programs.ColumnText(4);
+    report.entryNameHex = programs.ColumnText(5);
+    event.format = FormatNamed(programs.ColumnText(6));
+    if (event.format == nullptr) {
+      return nullptr;
+    }
+    report.loadAddress = static_cast<std::uint16_t>(programs.ColumnInt(7));
+    report.size = static_cast<std::uint64_t>(programs.ColumnInt(8));
+    report.rawCrc = static_cast<std::int32_t>(programs.ColumnInt(9));
+    event.hashes.crc32 = static_cast<std::uint32_t>(programs.ColumnInt(10));
+    programs.ColumnBytes(11, event.hashes.md5);
+    programs.ColumnBytes(12, event.hashes.sha1);
+    report.sectorErrors = static_cast<std::uint32_t>(programs.ColumnInt(13));
+    events.emplace_back(programs.ColumnInt(0), std::move(event));
+  }
+  if (row != SQLITE_DONE) {
+    Fail();
+    return nullptr;
+  }
+  Statement& lines = s.findLines.Reset().Int(id);
+  while ((row = lines.Step()) == SQLITE_ROW) {
+    RecordedEvent event;
+    const std::string kind = lines.ColumnText(1);
+    const auto known =
+        std::find_if(std::begin(kLineKinds), std::end(kLineKinds), [&](const auto& line) { return line.name == kind; });
+    if (known == std::end(kLineKinds)) {
+      return nullptr;
+    }
+    event.kind = known->kind;
+    event.name = name + lines.ColumnText(2);
+    event.text = lines.ColumnText(3);
+    event.report.size = static_cast<std::uint64_t>(lines.ColumnInt(4));
+    event.hashed = !lines.IsNull(5);
+    event.hashes.crc32 = static_cast<std::uint32_t>(lines.ColumnInt(5));
+    lines.ColumnBytes(6, event.hashes.md5);
+    lines.ColumnBytes(7, event.hashes.sha1);
+    // A file that this run's DATs would hash whole, kept without its hashes.
+    if (event.kind == RecordedEvent::Kind::kWholeFile && !event.hashed && index != nullptr &&
+        index->WantsSize(event.report.size)) {
+      return nullptr;
+    }
+    events.emplace_back(lines.ColumnInt(0), std::move(event));
+  }
+  if (row != SQLITE_DONE) {
+    Fail();
+    return nullptr;
+  }
+  std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  record->events.reserve(events.size());
+  for (auto& [position, event] : events) {
+    record->events.push_back(std::move(event));
+  }
+  return record;
+}
+
+bool CatalogueDb::DeleteRows(std::int64_t id) {
+  Statements& s = *statements_;
+  return s.deletePrograms.Reset().Int(id).Step() == SQLITE_DONE &&
+         s.deleteLines.Reset().Int(id).Step() == SQLITE_DONE && s.deleteFile.Reset().Int(id).Step() == SQLITE_DONE;
+}
+
+void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const FileRecord& record) {
+  if (!failure_.empty()) {
+    return;
+  }
+  // Every name must be the file's, to be given the next run's name.
+  for (const RecordedEvent& event : record.events) {
+    std::string_view member;
+    if (!MemberOf(event.kind == RecordedEvent::Kind::kProgram ? event.report.pcFileName : event.name, name, member) &&
+        event.kind != RecordedEvent::Kind::kKeyLine) {
+      return;
+    }
+  }
+  if (!Begin()) {
+    return;
+  }
+  Statements& s = *statements_;
+  const auto failed = [this] { Fail(); };
+  Statement& old = s.findFile.Reset().Text(stamp.path);
+  int step = old.Step();
+  const std::int64_t oldId = step == SQLITE_ROW ? old.ColumnInt(0) : -1;
+  old.Reset();
+  if ((step != SQLITE_ROW && step != SQLITE_DONE) || (oldId >= 0 && !DeleteRows(oldId))) {
+    return failed();
+  }
+  if (s.insertFile.Reset()
+          .Text(stamp.path)
+          .Int(static_cast<std::int64_t>(stamp.size))
+          .Int(stamp.modifiedNs)
+          .Int(record.hashes)
+          .Step() != SQLITE_DONE) {
+    return failed();
+  }
+  const std::int64_t id = sqlite3_last_insert_rowid(db_);
+  std::int64_t position = 0;
+  for (const RecordedEvent& event : record.events) {
+    std::string_view member;
+    if (event.kind == RecordedEvent::Kind::kProgram) {
+      const EntryReport& report = event.report;
+      const ProgramHashes& hashes = event.hashes;
+      MemberOf(report.pcFileName, name, member);
+      step = s.insertProgram.Reset()
+                 .Int(id)
+                 .Int(position++)
+                 .Text(member)
+                 .Text(report.imageName)
+                 .Text(report.entryName)
+                 .Text(report.imageNameHex)
+                 .Text(report.entryNameHex)
+                 .Text(event.format->name)
+                 .Text(std::string_view(&event.format->marker, 1))
+                 .Int(report.loadAddress)
+                 .Int(static_cast<std::int64_t>(report.size))
+                 .Int(report.rawCrc)
+                 .Int(hashes.crc32, (record.hashes & kCrc32Hash) != 0)
+                 .Blob(hashes.md5.data(), hashes.md5.size(), (record.hashes & kMd5Hash) != 0)
+                 .Blob(hashes.sha1.data(), hashes.sha1.size(), (record.hashes & kSha1Hash) != 0)
+                 .Int(report.sectorErrors)
+                 .Step();
+    } else {
+      MemberOf(event.name, name, member);
+      const auto kind = std::find_if(std::begin(kLineKinds), std::end(kLineKinds),
+                                     [&](const auto& line) { return line.kind == event.kind; });
+      const bool whole = event.kind == RecordedEvent::Kind::kWholeFile;
+      step = s.insertLine.Reset()
+                 .Int(id)
+                 .Int(position++)
+                 .Text(kind->name)
+                 .Text(member)
+                 .Text(event.text)
+                 .Int(static_cast<std::int64_t>(event.report.size), whole)
+                 .Int(event.hashes.crc32, event.hashed)
+                 .Blob(event.hashes.md5.data(), event.hashes.md5.size(), false)
+                 .Blob(event.hashes.sha1.data(), event.hashes.sha1.size(), event.hashed)
+                 .Step();
+    }
+    if (step != SQLITE_DONE) {
+      return failed();
+    }
+  }
+  if (++stored_ >= kFilesPerTransaction) {
+    Commit();
+  }
+}
+
+bool CatalogueDb::Track() {
+  if (!failure_.empty()) {
+    return false;
+  }
+  if (!tracking_) {
+    tracking_ = true;
+    // Temporary: they go with the connection.
+    if (!Exec("CREATE TEMP TABLE found(path TEXT PRIMARY KEY) WITHOUT ROWID; "
+              "CREATE TEMP TABLE kept(prefix TEXT PRIMARY KEY) WITHOUT ROWID;") ||
+        !statements_->found.Prepare(db_, "INSERT OR IGNORE INTO found VALUES(?)")) {
+      Fail();
+      return false;
+    }
+  }
+  return true;
+}
+
+void CatalogueDb::Found(const std::string& path) {
+  if (Track() && statements_->found.Reset().Text(path).Step() != SQLITE_DONE) {
+    Fail();
+  }
+}
+
+void CatalogueDb::Unreadable(const std::string& folder) {
+  if (folder.empty() || !Track()) {
+    return;
+  }
+  Statement kept;
+  if (!kept.Prepare(db_, "INSERT OR IGNORE INTO kept VALUES(?)") ||
+      kept.Text(folder + PathSeparator()).Step() != SQLITE_DONE) {
+    Fail();
+  }
+}
+
+void CatalogueDb::Walked(const std::string& folder) {
+  if (!folder.empty()) {
+    walked_.push_back(folder);
+  }
+}
+
+void CatalogueDb::Finish() {
+  if (!walked_.empty() && Track()) {
+    if (!Begin() || !Exec("CREATE TEMP TABLE IF NOT EXISTS gone(id INTEGER PRIMARY KEY); DELETE FROM gone;")) {
+      return Fail();
+    }
+    Statement gone;
+    if (!gone.Prepare(db_,
+                      "INSERT OR IGNORE INTO gone SELECT id FROM files WHERE path >= ? AND path < ? "
+                      "AND path NOT IN (SELECT path FROM found) AND NOT EXISTS (SELECT 1 FROM kept "
+                      "WHERE substr(files.path, 1, length(kept.prefix)) = kept.prefix)")) {
+      return Fail();
+    }
+    for (std::string folder : walked_) {
+      if (folder.back() != PathSeparator()) {
+        folder += PathSeparator();
+      }
+      std::string end = folder;
+      end.back() = static_cast<char>(end.back() + 1);
+      if (gone.Reset().Text(folder).Text(end).Step() != SQLITE_DONE) {
+        return Fail();
+      }
+    }
+    if (!Exec("DELETE FROM programs WHERE file_id IN (SELECT id FROM gone); "
+              "DELETE FROM lines WHERE file_id IN (SELECT id FROM gone); "
+              "DELETE FROM files WHERE id IN (SELECT id FROM gone);")) {
+      return Fail();
+    }
+  }
+  if (failure_.empty() && inTransaction_) {
+    Commit();
+  }
+}
+
+}  // namespace zumtal

@@ -1,0 +1,54 @@
+#include <windows.h>
+
+#include <chrono>
+
+#include "driver/file_stamp.h"
+
+namespace zumtal {
+
+namespace {
+
+// FILETIME counts 100 ns steps from 1601.
+constexpr std::int64_t kEpochSteps = 116444736000000000;
+
+}  // namespace
+
+char PathSeparator() { return '\\'; }
+
+std::string AbsolutePath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (length == 0 || length >= sizeof buffer) {
+    return {};
+  }
+  return std::string(buffer, length);
+}
+
+std::string AbsoluteFolder(const std::string& path) {
+  std::string folder = AbsolutePath(path);
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+bool StampFile(const FoundFile& file, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(file.path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  stamp.path = AbsolutePath(file.path);
+  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  const std::int64_t steps = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime);
+  stamp.modifiedNs = (steps - kEpochSteps) * 100;
+  return !stamp.path.empty();
+}
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace zumtal
