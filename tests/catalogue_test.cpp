@@ -116,7 +116,7 @@ TEST(Archives, MembersAreCataloguedLikeFiles) {
                                   Prg("a.zip/inner.zip/deeper/hello.prg", "in") +
                                   Prg("a.zip/inner.zip.gz/deeper/hello.prg", "in");
   Bytes noEnd = sound.Build();
-  noEnd.resize(noEnd.size() - 2);
+  noEnd.pop_back(), noEnd.pop_back();
 
   ZipBuilder damaged;
   damaged.Add("one.prg", PrgFile("1"));
