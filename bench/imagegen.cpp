@@ -461,7 +461,7 @@ int main(int argc, char** argv) {
   }
   if (argc == 4 && mode == "dats") {
     std::filesystem::create_directories(argv[2]);
-    Dats(argv[2], std::strtoull(argv[3], nullptr, 10));
+    Dats(argv[2], static_cast<std::size_t>(std::strtoull(argv[3], nullptr, 10)));
     return 0;
   }
   std::fprintf(stderr,

@@ -20,7 +20,7 @@ constexpr std::size_t LongestPart() {
   for (int part = 1; part <= kZipcodeFiles; ++part) {
     std::size_t bytes = part == 1 ? 4 : 2;
     for (int track = ZipcodeTracks(part).first; track <= ZipcodeTracks(part).last; ++track) {
-      bytes += kD64Format.sectorsPerTrack[static_cast<std::size_t>(track)] * (2 + kSectorSize);
+      bytes += kD64Format.sectorsPerTrack[static_cast<std::size_t>(track)] * static_cast<std::size_t>(2 + kSectorSize);
     }
     longest = bytes > longest ? bytes : longest;
   }

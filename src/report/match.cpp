@@ -60,7 +60,7 @@ std::vector<MatchIndex::RomRef> MatchIndex::Find(const ProgramHashes& hashes, st
 
 MatchWriter::MatchWriter(Output& out, const MatchIndex& index, Layout layout, bool fixDat, std::string_view version)
     : out_(out), index_(index), layout_(layout), fixDat_(fixDat), version_(version) {
-  std::uint64_t roms = 0;
+  std::size_t roms = 0;
   for (const NamedDat& dat : index.Dats()) {
     firstRomOf_.push_back(roms);
     roms += dat.file.Roms().size();

@@ -87,7 +87,7 @@ class MatchWriter {
   bool fixDat_;
   std::string version_;
   std::vector<bool> hit_;                   // per rom, all DATs in order
-  std::vector<std::uint64_t> firstRomOf_;  // per DAT: its first rom's place in hit_
+  std::vector<std::size_t> firstRomOf_;  // per DAT: its first rom's place in hit_
   bool fileIdentified_ = false;
   std::uint64_t programs_ = 0;
   std::uint64_t identified_ = 0;
