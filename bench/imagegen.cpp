@@ -339,8 +339,8 @@ std::string Name(const char* stem, int number) {
 // D64 images, T64 archives and PRG files in the proportions of a real
 // collection; SCALE 1 gives 2,000 + 500 + 2,000 files, SCALE 0 a tenth.
 // Every tenth disk (the names ending in 0) is also written as a D71, a D81
-// and a G64 image holding the same programs, and as a Zipcode set of its
-// sectors, to compare the formats.
+// and a G64 image holding the same programs, and as a NIB, an NBZ and a
+// Zipcode set of its sectors, to compare the formats.
 void Collection(const std::filesystem::path& dir, int scale) {
   Random random{12345};
   const int disks = scale == 0 ? 200 : 2000 * scale;
@@ -375,6 +375,9 @@ void Collection(const std::filesystem::path& dir, int scale) {
       G64Builder g64(disk.bytes());
       g64.RotateAll(static_cast<std::size_t>(i / 10 % 8));
       Save(dir / (Name("disk", i) + ".g64"), g64.Build());
+      const Bytes nib = NibBuilder(disk.bytes()).Build();
+      Save(dir / (Name("disk", i) + ".nib"), nib);
+      Save(dir / (Name("disk", i) + ".nbz"), NbzCompress(nib));
       const ZipcodeBuilder set(disk.bytes(), static_cast<std::uint32_t>(i));
       for (int part = 1; part <= 4; ++part) {
         Save(dir / (std::to_string(part) + "!" + Name("disk", i) + ".z64"), set.Build(part));

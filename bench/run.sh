@@ -84,11 +84,11 @@ hashed=$(cd "$collection" && "$zumtal" --json '*' | grep -o '"size":[0-9]*' | aw
 t() { awk -F, -v n="$1" '$1 == n { print $2 }' "$times"; }
 
 # 2b. The disk formats side by side: the same programs as D64 (every tenth
-# disk, the names ending in 0), D71, D81 and G64 images and Zipcode sets. Without a shell
-# (-N), whose start would weigh on so short a run.
+# disk, the names ending in 0), D71, D81, G64, NIB and NBZ images and Zipcode
+# sets. Without a shell (-N), whose start would weigh on so short a run.
 disks="$root/disks.csv"
 formats=()
-for f in d71 d81 g64; do compgen -G "$collection/*.$f" >/dev/null && formats+=(-n "$f" "$zumtal '*.$f'"); done
+for f in d71 d81 g64 nib nbz; do compgen -G "$collection/*.$f" >/dev/null && formats+=(-n "$f" "$zumtal '*.$f'"); done
 compgen -G "$collection/1!*.z64" >/dev/null && formats+=(-n z64 "$zumtal '1!*.z64'")
 (cd "$collection" && hyperfine -N --warmup 3 --runs $((runs * 3)) --export-csv "$disks" --style basic \
   -n d64 "$zumtal 'disk????0.d64'" "${formats[@]}" >/dev/null)
