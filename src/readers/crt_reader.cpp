@@ -94,14 +94,7 @@ void ReadCrt(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
     FailRead("no CHIP packet");
   }
 
-  EntryReport report;
-  report.pcFileName = names.pcFileName;
-  report.imageName = names.bareName;
-  report.imageNameHex = ToHex(names.bareName);
-  in.SeekTo(kNameAt);
-  const std::string name = in.ReadText(kNameLength);
-  report.entryName = ToPrintable(name);
-  report.entryNameHex = ToHex(name);
+  EntryReport report = OneProgramReport(in, names, kNameAt, kNameLength);
 
   std::uint32_t sum = 0;
   for (bool first = true; at < fileLength; first = false) {

@@ -42,6 +42,27 @@ class SectorLocator {
   }
 };
 
+// A disk decoded into memory (a NIB dump, a Zipcode set) whose own Locate
+// says where each sector of tracks 1 to `lastTrack` lies, or why it is not
+// there.
+template <typename Decoded>
+class DecodedLocator final : public SectorLocator {
+ public:
+  DecodedLocator(Decoded& decoded, int lastTrack) : decoded_(decoded), lastTrack_(lastTrack) {}
+  SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
+    if (track < 1 || track > lastTrack_) {
+      return SectorState::kPastLastTrack;
+    }
+    const SectorPlace place = decoded_.Locate(track, sector);
+    position = place.position;
+    return place.state;
+  }
+
+ private:
+  Decoded& decoded_;
+  int lastTrack_;
+};
+
 // Reports every closed program (type 130) of the disk, in directory order,
 // reading `in` at the positions that `locator` gives.
 void WalkDisk(InputFile& in, SectorLocator& locator, const DiskFormat& format, ProgramSink& sink,

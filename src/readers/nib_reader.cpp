@@ -15,34 +15,15 @@ namespace zumtal {
 
 namespace {
 
-class NibLocator final : public SectorLocator {
- public:
-  explicit NibLocator(InputFile& file) : image_(file) {}
-
-  // The decoded sectors, at the places that kG64Format gives them.
-  std::span<const std::uint8_t> Image() const { return image_.Image(); }
-
-  SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
-    if (track < 1 || track > kG64Format.lastTrack) {
-      return SectorState::kPastLastTrack;
-    }
-    const SectorPlace place = image_.Locate(track, sector);
-    position = place.position;
-    return place.state;
-  }
-
- private:
-  NibImage image_;
-};
-
 // A dump without the signature is some other machine's.
 void WalkNib(InputFile& nib, ProgramSink& sink, const ContainerNames& names) {
   if (!HasNibSignature(nib)) {
     sink.NotC64(names.pcFileName);
     return;
   }
-  NibLocator locator(nib);
-  InputFile image(locator.Image());
+  NibImage decoded(nib);
+  DecodedLocator locator(decoded, kG64Format.lastTrack);
+  InputFile image(decoded.Image());
   WalkDisk(image, locator, kG64Format, sink, names);
 }
 

@@ -15,16 +15,8 @@ constexpr std::uint64_t kDataOffset = 26;
 }  // namespace
 
 void ReadP00(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
-  EntryReport report;
-  report.pcFileName = names.pcFileName;
-  report.imageName = names.bareName;
-  report.imageNameHex = ToHex(names.bareName);
-
   // The name as stored, padded with zero bytes or $A0 alike.
-  in.SeekTo(kNameOffset);
-  const std::string name = in.ReadText(kNameLength);
-  report.entryName = ToPrintable(name);
-  report.entryNameHex = ToHex(name);
+  EntryReport report = OneProgramReport(in, names, kNameOffset, kNameLength);
 
   in.SeekTo(kDataOffset);
   report.loadAddress = in.ReadWord();

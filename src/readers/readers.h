@@ -93,6 +93,10 @@ void ReadProgram(ProgramSink& sink, EntryReport& report, const Format& format, R
   sink.EndProgram(report, format);
 }
 
+// The report of a file that holds one program under a name stored at
+// `nameAt` (`nameLength` bytes): the file's bare name is its image name.
+EntryReport OneProgramReport(InputFile& in, const ContainerNames& names, std::uint64_t nameAt, std::size_t nameLength);
+
 // Every format, in the order --help lists them. A key that two rows match
 // belongs to the earlier one.
 std::span<const Format> Formats();

@@ -60,14 +60,7 @@ void ReadSid(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
     fail("past the end of the file (" + std::to_string(fileLength) + " bytes)");
   }
 
-  EntryReport report;
-  report.pcFileName = names.pcFileName;
-  report.imageName = names.bareName;
-  report.imageNameHex = ToHex(names.bareName);
-  in.SeekTo(kNameAt);
-  const std::string name = in.ReadText(kNameLength);
-  report.entryName = ToPrintable(name);
-  report.entryNameHex = ToHex(name);
+  EntryReport report = OneProgramReport(in, names, kNameAt, kNameLength);
 
   in.SeekTo(kLoadAddressAt);
   report.loadAddress = ReadBigWord(in);

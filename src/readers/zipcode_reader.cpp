@@ -28,23 +28,6 @@ constexpr std::size_t LongestPart() {
 }
 static_assert(LongestPart() <= kSiblingBytes);
 
-class ZipcodeLocator final : public SectorLocator {
- public:
-  explicit ZipcodeLocator(const ZipcodeDisk& disk) : disk_(disk) {}
-
-  SectorState Locate(std::uint8_t track, std::uint8_t sector, std::uint64_t& position) override {
-    if (track < 1 || track > kD64Format.lastTrack) {
-      return SectorState::kPastLastTrack;
-    }
-    const SectorPlace place = disk_.Locate(track, sector);
-    position = place.position;
-    return place.state;
-  }
-
- private:
-  const ZipcodeDisk& disk_;
-};
-
 bool FirstBeside(const ContainerNames& names) {
   return names.siblings != nullptr && names.siblings->Has(ZipcodeSiblingName(names.bareName, 1));
 }
@@ -89,7 +72,7 @@ void ReadZipcode(InputFile& in, ProgramSink& sink, const ContainerNames& names) 
       }
     }
   }
-  ZipcodeLocator locator(disk);
+  DecodedLocator locator(disk, kD64Format.lastTrack);
   InputFile image(disk.Image());
   WalkDisk(image, locator, kD64Format, sink, names);
 }
