@@ -3,7 +3,8 @@
 //   imagegen seeds DIR              seed inputs for the fuzzers
 //   imagegen collection DIR SCALE   the benchmark's synthetic collection
 //   imagegen zipped SRC DIR         each file of SRC as NAME.zip in DIR, every
-//                                   tenth as NAME.gz instead
+//                                   tenth as NAME.gz instead; a Zipcode
+//                                   set's parts together in one zip
 //   imagegen dats DIR ROMS          400 XML DATs of ROMS roms in all, the
 //                                   first holding two fifths of them
 // Everything is deterministic: the same arguments give the same bytes.
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "builders.h"
@@ -410,9 +412,30 @@ void Zipped(const std::filesystem::path& source, const std::filesystem::path& di
     }
   }
   std::sort(names.begin(), names.end());
+  const auto read = [&](const std::string& name) {
+    std::ifstream in(source / name, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  // A Zipcode set's four parts go in one zip, under the name they share:
+  // each part reads the others beside it.
+  std::map<std::string, std::vector<std::string>> sets;
+  for (const std::string& name : names) {
+    if (name.size() > 2 && name[1] == '!' && name.ends_with(".z64")) {
+      sets[name.substr(2)].push_back(name);
+    }
+  }
+  for (const auto& [shared, parts] : sets) {
+    ZipBuilder zip;
+    for (const std::string& part : parts) {
+      zip.Add(part, read(part));
+    }
+    Save(dir / (shared + ".zip"), zip.Build());
+  }
   for (std::size_t i = 0; i < names.size(); ++i) {
-    std::ifstream in(source / names[i], std::ios::binary);
-    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (names[i].size() > 2 && names[i][1] == '!' && names[i].ends_with(".z64")) {
+      continue;
+    }
+    const Bytes bytes = read(names[i]);
     if (i % 10 == 9) {
       Save(dir / (names[i] + ".gz"), Gzip(bytes));
       continue;
