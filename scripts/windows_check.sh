@@ -191,6 +191,40 @@ same "match, a folder, json" --match dats --json "${examples[@]}"
 same "match, fix-DAT" --match=some.dat --dat '*.t64' hello.prg
 same "match, bad DAT" --match readme.txt hello.prg
 same "usage error" -l --bogus
+# --db: zumtal.exe's first and second run on one catalogue give what Linux
+# gives without one. The files' times go back to 2020: files changed just
+# now are not stored.
+find "$data" -exec touch -h -d '2020-01-01 12:00:00' {} +
+same_db() {
+  local name="$1"; shift
+  local ls=0 fs=0 ss=0
+  rm -f "$data"/cat.db*
+  (cd "$data" && "$linux" "$@") > "$work/linux.out" || ls=$?
+  (cd "$data" && wine "$windows" --db cat.db "$@") > "$work/first.out" || fs=$?
+  (cd "$data" && wine "$windows" --db=cat.db "$@") > "$work/second.out" || ss=$?
+  for out in linux first second; do before_failure "$work/$out.out"; done
+  check "$name (first run)" "$work/linux.out" "$ls" "$work/first.out" "$fs"
+  check "$name (second run)" "$work/linux.out" "$ls" "$work/second.out" "$ss"
+}
+same_db "db" "${examples[@]}"
+same_db "db, json" --json "${examples[@]}"
+same_db "db, match" --match some.dat "${examples[@]}"
+same_db "db, keep going" -k 'bad/*.prg' bad/cut.d64 hello.prg
+# The rows stand for a file while its size and time hold: new bytes behind
+# the same size and time give the old results; a new time, the new ones.
+mkdir -p "$data/db" && cp "$data/hello.prg" "$data/db/x.prg"
+touch -d '2020-01-01 12:00:00' "$data/db/x.prg"
+rm -f "$data"/cat.db*
+(cd "$data" && wine "$windows" --db cat.db db/x.prg) > "$work/first.out" || true
+printf 'zz' | dd of="$data/db/x.prg" bs=1 seek=10 conv=notrunc status=none
+touch -d '2020-01-01 12:00:00' "$data/db/x.prg"
+(cd "$data" && wine "$windows" --db cat.db db/x.prg) > "$work/second.out" || true
+check "db, rows used while size and time hold" "$work/first.out" 0 "$work/second.out" 0
+touch "$data/db/x.prg"
+(cd "$data" && "$linux" db/x.prg) > "$work/linux.out" || true
+(cd "$data" && wine "$windows" --db cat.db db/x.prg) > "$work/second.out" || true
+check "db, a new time reads the file again" "$work/linux.out" 0 "$work/second.out" 0
+same "db, not a catalogue" --db readme.txt hello.prg
 same_paths "-r over a tree" -r tree
 same_paths "-r with a pattern, keep going" -r -k 'tree/*.t64' 'bad/*.prg'
 same_paths "-r over Zipcode sets, keep going" -r -k sets 'tree/1!*'
