@@ -14,6 +14,7 @@
 #include "builders.h"
 #include "report/program_hash.h"
 #include "support/process.h"
+#include "zipcode_builder.h"
 
 namespace zumtal {
 namespace {
@@ -66,6 +67,10 @@ struct Collection {
     broken.Add("good.prg", PrgFile("1"));
     broken.Add("bad.prg", PrgFile("2")).crc ^= 1;
     dir.Write("C64/broken.zip", broken.Build());
+    const ZipcodeBuilder set(disk.bytes());
+    for (int part = 1; part <= 4; ++part) {
+      dir.Write("C64/set/" + std::to_string(part) + "!z.z64", set.Build(part));
+    }
     const std::string dat =
         "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>DB</name></header>\n"
         "<game name=\"Disk\"><description>d</description>\n<rom name=\"d.d64\" size=\"" +
@@ -88,6 +93,11 @@ std::string All(const RunResult& r) { return std::to_string(r.status) + "\n" + r
 Args With(Args front, const Args& back) {
   front.insert(front.end(), back.begin(), back.end());
   return front;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Every layout, on one thread and on eight, in turn on one catalogue: each
@@ -158,9 +168,30 @@ TEST(Catalogue, FilesGoneFromAWalkedFolderLoseTheirRows) {
   EXPECT_EQ(All(c.Run({"--db", "c.db", "C64/a.prg"})), All(c.Run({"C64/a.prg"})));
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// A Zipcode part's rows stand while the other parts of its set are as they
+// were: new bytes behind a part's old size and time give the old results; a
+// part gone, or back under a new time, gives what the parts now hold.
+TEST(Catalogue, AZipcodePartIsKeptWithTheOtherPartsOfItsSet) {
+  const Collection c;
+  const Args args{"-k", "-r", "C64/set"};
+  const std::string whole = All(c.Run(args));
+  ASSERT_EQ(All(c.Run(With({"--db", "c.db"}, args))), whole);
+  const fs::path fourth = c.dir.path() / "C64/set/4!z.z64";
+  const auto time = fs::last_write_time(fourth);
+  const Bytes part = ToBytes(ReadAll(fourth));
+  c.dir.Write("C64/set/4!z.z64", Bytes(part.size(), 0));
+  fs::last_write_time(fourth, time);
+  EXPECT_EQ(All(c.Run(With({"--db", "c.db"}, args))), whole);
+  fs::remove(c.dir.path() / "C64/set/3!z.z64");
+  const std::string short1 = All(c.Run(args));
+  EXPECT_NE(short1, whole);
+  EXPECT_EQ(All(c.Run(With({"--db", "c.db"}, args))), short1);
+  fs::remove(c.dir.path() / "C64/set/1!z.z64");
+  const std::string alone = All(c.Run(args));
+  EXPECT_EQ(All(c.Run(With({"--db", "c.db"}, args))), alone);
+  c.dir.Write("C64/set/4!z.z64", part);
+  fs::last_write_time(fourth, time - std::chrono::minutes(1));
+  EXPECT_EQ(All(c.Run(With({"--db", "c.db"}, args))), All(c.Run(args)));
 }
 
 void Patch(const fs::path& path, std::size_t at, std::uint32_t value) {
@@ -178,12 +209,14 @@ TEST(Catalogue, ForeignNewerDamagedAndOlderFiles) {
   const fs::path db = c.dir.path() / "c.db";
   ASSERT_EQ(c.Run({"--db", "c.db", "C64/a.prg"}).status, 0);
   const std::string made = ReadAll(db);
-  // The header: user_version at 60, application_id at 68, big-endian.
+  // The header: page size at 16, user_version at 60, application_id at 68,
+  // big-endian; the second page is the first table's root.
+  const std::size_t page = static_cast<std::uint8_t>(made[16]) << 8 | static_cast<std::uint8_t>(made[17]);
   const struct {
     const char* what;
     std::size_t at;
     std::uint32_t value;
-  } cases[] = {{"not a zumtal catalogue", 68, 0x12345678}, {"newer", 60, 99}, {"damaged", 4096, 0xFFFFFFFF}};
+  } cases[] = {{"not a zumtal catalogue", 68, 0x12345678}, {"newer", 60, 99}, {"damaged", page, 0xFFFFFFFF}};
   for (const auto& broken : cases) {
     std::ofstream(db, std::ios::binary) << made;
     Patch(db, broken.at, broken.value);

@@ -20,7 +20,7 @@ class MatchIndex;
 
 // zumtal's SQLite application_id ("ZMTL") and the schema's version.
 inline constexpr int kCatalogueApplicationId = 0x5A4D544C;
-inline constexpr int kCatalogueSchemaVersion = 1;
+inline constexpr int kCatalogueSchemaVersion = 2;
 
 class CatalogueDb {
  public:

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/dir_search.h"
 
@@ -13,6 +14,11 @@ struct FileStamp {
   std::string path;  // absolute
   std::uint64_t size = 0;
   std::int64_t modifiedNs = 0;  // nanoseconds since 1970, as fine as the system keeps them
+  // For a file read with the files beside it (a Zipcode part): their names
+  // with their sizes and times, or as absent; empty for any other file.
+  std::string beside;
+  // The newest modification time among the file and those beside it.
+  std::int64_t newestNs = 0;
 };
 
 // The separator of the absolute paths.
@@ -21,6 +27,9 @@ char PathSeparator();
 // The stamp of a file that a search or walk found; false when the system
 // cannot tell (the file is then read as without the database).
 bool StampFile(const FoundFile& file, FileStamp& stamp);
+
+// Adds to `stamp` the state of the files beside `file` named `bareNames`.
+void StampBeside(const FoundFile& file, const std::vector<std::string>& bareNames, FileStamp& stamp);
 
 // The absolute form of a path taken from the current directory, its folders
 // resolved as the system names them; empty when it cannot be made.

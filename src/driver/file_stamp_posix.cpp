@@ -66,6 +66,7 @@ bool StampFile(const FoundFile& file, FileStamp& stamp) {
   stamp.path = AbsolutePath(file.directory == -1 ? file.path : file.name);
   stamp.size = static_cast<std::uint64_t>(info.st_size);
   stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  stamp.newestNs = stamp.modifiedNs;
   return !stamp.path.empty();
 }
 

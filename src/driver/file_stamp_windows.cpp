@@ -43,6 +43,7 @@ bool StampFile(const FoundFile& file, FileStamp& stamp) {
   const std::int64_t steps = static_cast<std::int64_t>(
       (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime);
   stamp.modifiedNs = (steps - kEpochSteps) * 100;
+  stamp.newestNs = stamp.modifiedNs;
   return !stamp.path.empty();
 }
 

@@ -122,8 +122,8 @@ class FoundSiblings final : public Siblings {
 struct Job {
   std::string name;  // the PC file name
   std::string bare;
-  std::unique_ptr<InputFile> in;  // nullptr when the open failed
-  std::string problem;            // a folder that cannot be read
+  std::unique_ptr<InputFile> in;            // nullptr when the open failed
+  std::string problem;                      // a folder that cannot be read
   std::unique_ptr<FoundSiblings> siblings;  // for a format that reads them
   // With --db: the results of a run of files kept in the database (the
   // files are then not opened, and `name` is the last one's), with their
@@ -343,11 +343,13 @@ class Finder : public TreeVisitor {
     Job job;
     job.name = file.name;
     job.bare = file.bare;
-    // A Zipcode set's results depend on the files beside it: its parts are
-    // read every time, never kept.
     const Format* format = FindFormat(file.bare);
-    const bool inASet = format != nullptr && (format->beside != nullptr || format->reportedElsewhere != nullptr);
-    if (keeping_.db != nullptr && !inASet && file.bare != "STDERR.TXT" && StampFile(file, job.stamp)) {
+    if (keeping_.db != nullptr && file.bare != "STDERR.TXT" && StampFile(file, job.stamp)) {
+      // What a file read with the files beside it reports depends on them
+      // too (a Zipcode part): they are part of its stamp.
+      if (format != nullptr && format->beside != nullptr) {
+        StampBeside(file, format->beside(file.bare), job.stamp);
+      }
       if (keeping_.recursive) {
         keeping_.db->Found(job.stamp.path);
       }
@@ -364,7 +366,7 @@ class Finder : public TreeVisitor {
       }
       // File times advance in coarse steps: a file changed just now could
       // change again within the same time.
-      if (job.stamp.modifiedNs < keeping_.storeBefore) {
+      if (job.stamp.newestNs < keeping_.storeBefore) {
         job.record = std::make_unique<FileRecord>();
       }
     }
