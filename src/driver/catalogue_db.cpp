@@ -115,23 +115,69 @@ class Statement {
 
   std::int64_t ColumnInt(int column) const { return sqlite3_column_int64(stmt_, column); }
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-  std::string ColumnText(int column) const {
-    const auto* text = sqlite3_column_text(stmt_, column);
-    return text == nullptr ? std::string()
-                           : std::string(reinterpret_cast<const char*>(text),
-                                         static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
-  }
-  template <std::size_t N>
-  void ColumnBytes(int column, std::array<std::uint8_t, N>& bytes) const {
-    const void* blob = sqlite3_column_blob(stmt_, column);
-    if (blob != nullptr && static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)) == N) {
-      std::memcpy(bytes.data(), blob, N);
-    }
+  // Valid until the statement steps on or is reset.
+  std::string_view ColumnView(int column) const {
+    const void* bytes = sqlite3_column_blob(stmt_, column);
+    return bytes == nullptr ? std::string_view()
+                            : std::string_view(static_cast<const char*>(bytes),
+                                               static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
   }
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
   int next_ = 1;
+};
+
+// A file's rows packed into one string on the main thread: each row a kind
+// byte (an index into kLineKinds, or kProgramRow and the format's index),
+// then its texts as a length and bytes, then its numbers.
+constexpr std::uint8_t kProgramRow = 0xFF;
+
+struct Packer {
+  std::string& out;
+  Packer& Byte(std::uint8_t value) {
+    out += static_cast<char>(value);
+    return *this;
+  }
+  Packer& Int(std::int64_t value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+    return *this;
+  }
+  Packer& View(std::string_view text) {
+    Int(static_cast<std::int64_t>(text.size()));
+    out += text;
+    return *this;
+  }
+};
+
+struct Unpacker {
+  std::string_view rest;
+  bool AtEnd() const { return rest.empty(); }
+  std::uint8_t Byte() {
+    const auto value = static_cast<std::uint8_t>(rest.front());
+    rest.remove_prefix(1);
+    return value;
+  }
+  std::int64_t Int() {
+    std::int64_t value = 0;
+    std::memcpy(&value, rest.data(), sizeof value);
+    rest.remove_prefix(sizeof value);
+    return value;
+  }
+  std::string_view View() {
+    const auto size = static_cast<std::size_t>(Int());
+    const std::string_view text = rest.substr(0, size);
+    rest.remove_prefix(size);
+    return text;
+  }
+  // A hash as stored: its bytes, or zeros when it is absent.
+  template <std::size_t N>
+  void Bytes(std::array<std::uint8_t, N>& bytes) {
+    const std::string_view stored = View();
+    if (stored.size() == N) {
+      std::memcpy(bytes.data(), stored.data(), N);
+    }
+  }
 };
 
 // The part of a name after the file's own name: "" for the file itself,
@@ -303,10 +349,10 @@ bool CatalogueDb::Commit() {
   return true;
 }
 
-std::unique_ptr<FileRecord> CatalogueDb::Find(const FileStamp& stamp, const std::string& name, HashSet needs,
-                                              const MatchIndex* index) {
+std::optional<KeptFile> CatalogueDb::Find(const FileStamp& stamp, const std::string& name, HashSet needs,
+                                          const MatchIndex* index) {
   if (!failure_.empty()) {
-    return nullptr;
+    return std::nullopt;
   }
   Statements& s = *statements_;
   // Left reset on every way out: a statement in progress would hold the
@@ -325,78 +371,96 @@ std::unique_ptr<FileRecord> CatalogueDb::Find(const FileStamp& stamp, const std:
     if (step != SQLITE_DONE) {
       Fail();
     }
-    return nullptr;
+    return std::nullopt;
   }
   const std::int64_t id = file.ColumnInt(0);
   const auto hashes = static_cast<HashSet>(file.ColumnInt(3));
   if (static_cast<std::uint64_t>(file.ColumnInt(1)) != stamp.size || file.ColumnInt(2) != stamp.modifiedNs ||
-      (hashes & needs) != needs || file.ColumnText(4) != stamp.beside) {
-    return nullptr;
+      (hashes & needs) != needs || file.ColumnView(4) != stamp.beside) {
+    return std::nullopt;
   }
-  auto record = std::make_unique<FileRecord>();
-  record->hashes = hashes;
+  KeptFile kept{name, {}, hashes};
+  Packer rows{kept.rows};
   // Programs and lines share one count of positions: merged in order.
-  std::vector<std::pair<std::int64_t, RecordedEvent>> events;
   Statement& programs = s.findPrograms.Reset().Int(id);
-  int row = SQLITE_DONE;
-  while ((row = programs.Step()) == SQLITE_ROW) {
-    RecordedEvent event;
-    event.kind = RecordedEvent::Kind::kProgram;
-    EntryReport& report = event.report;
-    report.pcFileName = name + programs.ColumnText(1);
-    report.imageName = programs.ColumnText(2);
-    report.entryName = programs.ColumnText(3);
-    report.imageNameHex = programs.ColumnText(4);
-    report.entryNameHex = programs.ColumnText(5);
-    event.format = FormatNamed(programs.ColumnText(6));
-    if (event.format == nullptr) {
-      return nullptr;
-    }
-    report.loadAddress = static_cast<std::uint16_t>(programs.ColumnInt(7));
-    report.size = static_cast<std::uint64_t>(programs.ColumnInt(8));
-    report.rawCrc = static_cast<std::int32_t>(programs.ColumnInt(9));
-    event.hashes.crc32 = static_cast<std::uint32_t>(programs.ColumnInt(10));
-    programs.ColumnBytes(11, event.hashes.md5);
-    programs.ColumnBytes(12, event.hashes.sha1);
-    report.sectorErrors = static_cast<std::uint32_t>(programs.ColumnInt(13));
-    events.emplace_back(programs.ColumnInt(0), std::move(event));
-  }
-  if (row != SQLITE_DONE) {
-    Fail();
-    return nullptr;
-  }
   Statement& lines = s.findLines.Reset().Int(id);
-  while ((row = lines.Step()) == SQLITE_ROW) {
-    RecordedEvent event;
-    const std::string kind = lines.ColumnText(1);
+  int program = programs.Step();
+  int line = lines.Step();
+  while (program == SQLITE_ROW || line == SQLITE_ROW) {
+    if (program == SQLITE_ROW && (line != SQLITE_ROW || programs.ColumnInt(0) < lines.ColumnInt(0))) {
+      const Format* format = FormatNamed(programs.ColumnView(6));
+      if (format == nullptr) {
+        return std::nullopt;
+      }
+      rows.Byte(kProgramRow).Byte(static_cast<std::uint8_t>(format - Formats().data()));
+      for (const int column : {1, 2, 3, 4, 5, 11, 12}) {
+        rows.View(programs.ColumnView(column));
+      }
+      for (const int column : {7, 8, 9, 10, 13}) {
+        rows.Int(programs.ColumnInt(column));
+      }
+      program = programs.Step();
+      continue;
+    }
+    const std::string_view kind = lines.ColumnView(1);
     const auto known =
-        std::find_if(std::begin(kLineKinds), std::end(kLineKinds), [&](const auto& line) { return line.name == kind; });
-    if (known == std::end(kLineKinds)) {
-      return nullptr;
-    }
-    event.kind = known->kind;
-    event.name = name + lines.ColumnText(2);
-    event.text = lines.ColumnText(3);
-    event.report.size = static_cast<std::uint64_t>(lines.ColumnInt(4));
-    event.hashed = !lines.IsNull(5);
-    event.hashes.crc32 = static_cast<std::uint32_t>(lines.ColumnInt(5));
-    lines.ColumnBytes(6, event.hashes.md5);
-    lines.ColumnBytes(7, event.hashes.sha1);
+        std::find_if(std::begin(kLineKinds), std::end(kLineKinds), [&](const auto& row) { return row.name == kind; });
     // A file that this run's DATs would hash whole, kept without its hashes.
-    if (event.kind == RecordedEvent::Kind::kWholeFile && !event.hashed && index != nullptr &&
-        index->WantsSize(event.report.size)) {
-      return nullptr;
+    if (known == std::end(kLineKinds) ||
+        (known->kind == RecordedEvent::Kind::kWholeFile && lines.IsNull(5) && index != nullptr &&
+         index->WantsSize(static_cast<std::uint64_t>(lines.ColumnInt(4))))) {
+      return std::nullopt;
     }
-    events.emplace_back(lines.ColumnInt(0), std::move(event));
+    rows.Byte(static_cast<std::uint8_t>(known - std::begin(kLineKinds)))
+        .View(lines.ColumnView(2))
+        .View(lines.ColumnView(3))
+        .View(lines.ColumnView(7))
+        .Int(lines.ColumnInt(4))
+        .Int(lines.ColumnInt(5))
+        .Byte(lines.IsNull(5) ? 0 : 1);
+    line = lines.Step();
   }
-  if (row != SQLITE_DONE) {
+  if (program != SQLITE_DONE || line != SQLITE_DONE) {
     Fail();
-    return nullptr;
+    return std::nullopt;
   }
-  std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  record->events.reserve(events.size());
-  for (auto& [position, event] : events) {
-    record->events.push_back(std::move(event));
+  return kept;
+}
+
+FileRecord CatalogueDb::Expand(const KeptFile& kept) {
+  FileRecord record;
+  record.hashes = kept.hashes;
+  Unpacker rows{kept.rows};
+  while (!rows.AtEnd()) {
+    RecordedEvent& event = record.events.emplace_back();
+    const std::uint8_t kind = rows.Byte();
+    if (kind == kProgramRow) {
+      event.kind = RecordedEvent::Kind::kProgram;
+      event.format = &Formats()[rows.Byte()];
+      EntryReport& report = event.report;
+      report.pcFileName = kept.name;
+      report.pcFileName += rows.View();
+      report.imageName = rows.View();
+      report.entryName = rows.View();
+      report.imageNameHex = rows.View();
+      report.entryNameHex = rows.View();
+      rows.Bytes(event.hashes.md5);
+      rows.Bytes(event.hashes.sha1);
+      report.loadAddress = static_cast<std::uint16_t>(rows.Int());
+      report.size = static_cast<std::uint64_t>(rows.Int());
+      report.rawCrc = static_cast<std::int32_t>(rows.Int());
+      event.hashes.crc32 = static_cast<std::uint32_t>(rows.Int());
+      report.sectorErrors = static_cast<std::uint32_t>(rows.Int());
+      continue;
+    }
+    event.kind = kLineKinds[kind].kind;
+    event.name = kept.name;
+    event.name += rows.View();
+    event.text = rows.View();
+    rows.Bytes(event.hashes.sha1);
+    event.report.size = static_cast<std::uint64_t>(rows.Int());
+    event.hashes.crc32 = static_cast<std::uint32_t>(rows.Int());
+    event.hashed = rows.Byte() != 0;
   }
   return record;
 }

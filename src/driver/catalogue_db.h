@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ struct sqlite3_stmt;
 namespace zumtal {
 
 class MatchIndex;
+
+// A file's rows as the catalogue holds them, copied out on the thread that
+// owns the database and made into the file's record (Expand) on another.
+struct KeptFile {
+  std::string name;  // the file as this run names it
+  std::string rows;  // packed
+  HashSet hashes = 0;
+};
 
 // zumtal's SQLite application_id ("ZMTL") and the schema's version.
 inline constexpr int kCatalogueApplicationId = 0x5A4D544C;
@@ -34,12 +43,13 @@ class CatalogueDb {
   CatalogueDb(const CatalogueDb&) = delete;
   CatalogueDb& operator=(const CatalogueDb&) = delete;
 
-  // The record of a file whose row holds the same size and modification
-  // time and the program hashes `needs`, with its names made those of
-  // `name` (the file as this run names it); nullptr otherwise. With
-  // --match, a file that `index` would hash whole must have been hashed.
-  std::unique_ptr<FileRecord> Find(const FileStamp& stamp, const std::string& name, HashSet needs,
-                                   const MatchIndex* index);
+  // The rows of a file whose row holds the same stamp and the program
+  // hashes `needs`, to be given the names of `name` (the file as this run
+  // names it); nothing otherwise. With --match, a file that `index` would
+  // hash whole must have been hashed.
+  std::optional<KeptFile> Find(const FileStamp& stamp, const std::string& name, HashSet needs, const MatchIndex* index);
+  // The record of a file's rows, made on any thread.
+  static FileRecord Expand(const KeptFile& kept);
   // Replaces the file's rows by the record, made as `name`, whole or not
   // at all.
   void Store(const FileStamp& stamp, const std::string& name, const FileRecord& record);

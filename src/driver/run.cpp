@@ -128,7 +128,7 @@ struct Job {
   // With --db: the results of a run of files kept in the database (the
   // files are then not opened, and `name` is the last one's), with their
   // bytes; or the record to keep of this file's reading.
-  std::vector<FileRecord> kept;
+  std::vector<KeptFile> kept;
   std::uint64_t keptBytes = 0;
   std::unique_ptr<FileRecord> record;
   FileStamp stamp;
@@ -169,8 +169,8 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
       reports.WriteProblem(job.name, job.problem);
     } else if (!job.kept.empty()) {
       result.bytes = job.keptBytes;
-      for (const FileRecord& kept : job.kept) {
-        reports.Replay(kept);
+      for (const KeptFile& kept : job.kept) {
+        reports.Replay(CatalogueDb::Expand(kept));
       }
     } else if (!job.in) {
       reports.WriteOpenError(job.name);
@@ -353,7 +353,7 @@ class Finder : public TreeVisitor {
       if (keeping_.recursive) {
         keeping_.db->Found(job.stamp.path);
       }
-      if (std::unique_ptr<FileRecord> kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index)) {
+      if (std::optional<KeptFile> kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index)) {
         // Files kept go to a worker in runs: one job each would cost more
         // in handing over than in playing back.
         hits_.name = job.name;
