@@ -268,10 +268,12 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   }
   // The log from here on (the lock stays: exclusive mode keeps it), and a
   // checkpoint (two syncs) only every 32 MiB of it. A new catalogue gets
-  // 16 KiB pages: a file's rows take fewer of them, and fewer writes.
+  // 16 KiB pages: a file's rows take fewer of them, and fewer writes. Its
+  // first 64 MiB are read through a mapping, without copies; 8 MiB of
+  // pages are cached.
   if (!db->Exec("COMMIT") || (empty && !db->Exec("PRAGMA page_size=16384")) || !db->Exec("PRAGMA synchronous=NORMAL") ||
       !db->Exec("PRAGMA journal_mode=WAL") || !db->Exec("PRAGMA wal_autocheckpoint=2048") ||
-      !db->Exec("PRAGMA cache_size=-8192") || !db->Exec("PRAGMA mmap_size=268435456")) {
+      !db->Exec("PRAGMA cache_size=-8192") || !db->Exec("PRAGMA mmap_size=67108864")) {
     return fail(sqlite3_errmsg(handle));
   }
   if (empty || version < kCatalogueSchemaVersion) {

@@ -359,7 +359,8 @@ class Finder : public TreeVisitor {
         hits_.name = job.name;
         hits_.kept.push_back(std::move(*kept));
         hits_.keptBytes += job.stamp.size;
-        if (hits_.kept.size() == kHitsPerJob) {
+        hitsRows_ += hits_.kept.back().rows.size();
+        if (hits_.kept.size() == kHitsPerJob || hitsRows_ >= kHitRowsPerJob) {
           QueueHits();
         }
         return;
@@ -406,10 +407,14 @@ class Finder : public TreeVisitor {
   }
 
  private:
+  // Files kept per job, and the bytes of their rows: memory stays bounded
+  // by the jobs in flight whatever the files hold.
   static constexpr std::size_t kHitsPerJob = 64;
+  static constexpr std::size_t kHitRowsPerJob = 256 * 1024;
 
   void QueueHits() {
     if (!hits_.kept.empty()) {
+      hitsRows_ = 0;
       Push(std::exchange(hits_, Job{}));
     }
   }
@@ -425,6 +430,7 @@ class Finder : public TreeVisitor {
   RunWriter& writer_;
   Keeping keeping_;
   Job hits_;  // files kept, not yet queued
+  std::size_t hitsRows_ = 0;
 };
 
 }  // namespace
