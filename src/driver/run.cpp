@@ -372,9 +372,10 @@ class Finder : public TreeVisitor {
       }
     }
     job.in = InputFile::Open(file.path, file.directory);
-    // A file that the first read takes whole gets no read-ahead: on a warm
-    // cache the call would cost as much as the read.
-    if (job.in && job.in->FileLength() > InputFile::kWindow) {
+    // A file that the first read takes whole gets no read-ahead while the
+    // files are in the system's cache: there the call would cost as much as
+    // the read.
+    if (job.in && (job.in->FileLength() > InputFile::kWindow || InputFile::FilesAreCold())) {
       job.in->ReadAhead();
     }
     // The directory handle is valid during this call only.

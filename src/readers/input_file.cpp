@@ -1,6 +1,8 @@
 #include "readers/input_file.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -11,6 +13,28 @@ namespace zumtal {
 namespace {
 
 constexpr const char* kBeyondTheEnd = "data beyond the end of the file";
+
+// First reads of files in this process, and those of them that waited for
+// the disk. The files count as cold once a quarter of the first reads, and
+// at least eight, waited: one read now and then that the scheduler holds up
+// does not make them so.
+std::atomic<std::uint64_t> firstReads{0};
+std::atomic<std::uint64_t> waitedReads{0};
+
+// Whether a read of `bytes` took longer than the page cache ever takes for
+// them: 100 us, and 2 ns a byte (500 MB/s).
+bool Waited(std::chrono::steady_clock::duration took, std::size_t bytes) {
+  return took > std::chrono::microseconds(100) + std::chrono::nanoseconds(2 * bytes);
+}
+
+}  // namespace
+
+bool InputFile::FilesAreCold() {
+  const std::uint64_t waited = waitedReads.load(std::memory_order_relaxed);
+  return waited >= 8 && waited * 4 >= firstReads.load(std::memory_order_relaxed);
+}
+
+namespace {
 
 // One window per thread serves every file that thread reads: a thread has one
 // file open at a time.
@@ -73,6 +97,8 @@ void InputFile::Fill() {
   const std::uint64_t start = length_ <= kWindow ? 0 : position_ & ~std::uint64_t{4095};
   const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, length_ - start));
   std::size_t got = 0;
+  const bool first = start == 0 && windowLength_ == 0;
+  const auto began = first ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
   while (got < want) {
     const std::int64_t count = ReadAt(handle_, start + got, window + got, want - got);
     if (count < 0) {
@@ -82,6 +108,12 @@ void InputFile::Fill() {
       break;  // the file is shorter now than when it was opened
     }
     got += static_cast<std::size_t>(count);
+  }
+  if (began != std::chrono::steady_clock::time_point()) {
+    firstReads.fetch_add(1, std::memory_order_relaxed);
+    if (Waited(std::chrono::steady_clock::now() - began, got)) {
+      waitedReads.fetch_add(1, std::memory_order_relaxed);
+    }
   }
   window_ = window;
   windowStart_ = start;
