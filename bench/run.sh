@@ -57,6 +57,7 @@ run j1 "$collection" "$zumtal -j 1 '*' > /dev/null"
 run default "$collection" "$zumtal '*' > /dev/null"
 run long "$collection" "$zumtal -l '*' > /dev/null"
 run json "$collection" "$zumtal --json '*' > /dev/null"
+run dups "$collection" "$zumtal --duplicates '*' > /dev/null"
 run zfloor "$zipped" "$floor *"
 run zj1 "$zipped" "$zumtal -j 1 '*' > /dev/null"
 run zdefault "$zipped" "$zumtal '*' > /dev/null"
@@ -105,6 +106,10 @@ mkdir -p "$root/huge"
 [ -f "$huge" ] || { printf '\001\010' > "$huge" && truncate -s 2G "$huge"; }
 rss_huge=$(cd "$root/huge" && peak "$zumtal" huge.prg)
 calls=$(cd "$collection" && strace -f -c -o "$root/strace.txt" "$zumtal" '*' >/dev/null && awk '$NF == "total" { print $(NF-2) }' "$root/strace.txt")
+# The same without the Zipcode sets, whose parts each open the others.
+plain_files=$(cd "$collection" && ls | grep -vc '\.z64$')
+plain_calls=$(cd "$collection" && strace -f -c -o "$root/strace-plain.txt" "$zumtal" '*.[dgnpt][0-9a-z][0-9a-z]' >/dev/null &&
+  awk '$NF == "total" { print $(NF-2) }' "$root/strace-plain.txt")
 
 # 4. Linearity: one quoted pattern over 10,000 and 100,000 small files.
 linear() {
@@ -139,6 +144,7 @@ row "zumtal -j 1 (warm)" j1 floor j1 "$files"
 row "zumtal default (warm)" default floor j1 "$files"
 row "zumtal -l default (warm)" long floor j1 "$files"
 row "zumtal --json default (warm)" json floor j1 "$files"
+row "zumtal --duplicates (warm)" dups floor j1 "$files"
 row "read floor (zipped)" zfloor zfloor zfloor "$zfiles"
 row "zumtal -j 1 (zipped)" zj1 zfloor zj1 "$zfiles"
 row "zumtal default (zipped)" zdefault zfloor zj1 "$zfiles"
@@ -155,11 +161,14 @@ awk -v a="$t_large" -v b="$t_large_db" -v l="$large" 'BEGIN {
   printf "%-28s %d files: %.3f s, without --db %.3f s\n", "--db second run, small files", l, b, a }'
 awk -v h="$hashed" -v j="$(t json)" -v z="$(t default)" 'BEGIN {
   printf "%-28s %.0f MB hashed, %.0f MB/s over the CSV run\n", "hashing (--json)", h / 1e6, h / 1e6 / (j - z) }'
+awk -v h="$hashed" -v d="$(t dups)" -v z="$(t default)" 'BEGIN {
+  printf "%-28s %.0f MB hashed, %.0f MB/s over the CSV run\n", "hashing (--duplicates)", h / 1e6, h / 1e6 / (d - z) }'
 awk -F, -v n="$images" 'NR > 1 { printf "%s %s %.0f/s", (NR == 2 ? sprintf("%-28s", "disk images per second") : ","), toupper($1), n / $4 }
   END { printf " (%d images each, same programs)\n", n }' "$disks"
 printf '%-28s -j 1 %s KiB, -j 2 %s KiB, -j 8 %s KiB, default %s KiB; 2 GiB .prg %s KiB\n' "peak memory" \
   "$rss1" "$rss2" "$rss8" "$rssd" "$rss_huge"
-awk -v n="$calls" -v f="$files" 'BEGIN { printf "%-28s %.2f (%d calls)\n", "system calls per file", n / f, n }'
+awk -v n="$calls" -v f="$files" -v p="$plain_calls" -v q="$plain_files" 'BEGIN {
+  printf "%-28s %.2f (%d calls); without the Zipcode sets %.2f\n", "system calls per file", n / f, n, p / q }'
 awk -v a="$t_small" -v b="$t_large" -v s="$small" -v l="$large" 'BEGIN {
   printf "%-28s %d files %.3f s, %d files %.3f s: x%.2f for x%d files\n", "linearity", s, a, l, b, b / a, l / s }'
 # The TAP decoder on one core, over tapes built in memory (programs, a fast
