@@ -46,7 +46,8 @@ struct Format {
 
 Bytes AsG64(const Bytes& d64) { return G64Builder(d64).Build(); }
 Bytes AsNib(const Bytes& d64) { return NibBuilder(d64).Build(); }
-Bytes AsNbz(const Bytes& d64) { return NbzCompress(AsNib(d64)); }
+// The gap byte as the marker: the marker then stands for itself most often.
+Bytes AsNbz(const Bytes& d64) { return NbzCompress(AsNib(d64), 0x55); }
 
 // A Zipcode set as one file for the table: each part's length in 4 bytes,
 // then the part.

@@ -20,11 +20,11 @@ using Faults = std::map<Place, char>;
 
 // Programs over the first 30 tracks or so, each with a short last sector;
 // the sectors after them stay zero.
-Bytes SampleDisk(std::uint32_t seed = 1) {
+Bytes SampleDisk() {
   DiskBuilder disk;
   disk.SetDiskName("SAMPLE");
   for (std::uint32_t i = 0; i < 5; ++i) {
-    disk.AddProgram("P" + std::to_string(i), Program(0x0801, 20000 + 3001 * i, seed + i), static_cast<int>(1 + i));
+    disk.AddProgram("P" + std::to_string(i), Program(0x0801, 20000 + 3001 * i, 1 + i), static_cast<int>(1 + i));
   }
   return disk.bytes();
 }
@@ -73,40 +73,6 @@ Faults ReadNib(const Bytes& nib, const Bytes& d64) {
   EXPECT_TRUE(HasNibSignature(file));
   NibImage image(file);
   return Compare(image, d64);
-}
-
-Faults ReadNbz(const Bytes& d64, int marker) {
-  InputFile file(NbzCompress(NibBuilder(d64).Build(), marker));
-  Bytes nib;
-  EXPECT_TRUE(DecompressNbz(file, nib).ok);
-  return ReadNib(nib, d64);
-}
-
-Faults ReadZipcode(const Bytes& d64) {
-  const ZipcodeBuilder set(d64, d64[kD64Format.Position(1, 0) + 9]);
-  ZipcodeDisk disk;
-  for (int part = 1; part <= 4; ++part) {
-    InputFile file(set.Build(part));
-    EXPECT_FALSE(disk.AddFile(file, part).damaged) << part;
-  }
-  return Compare(disk, d64);
-}
-
-// The same disks through each format give their D64's sectors back, and
-// nothing past track 35 or past a track's count.
-TEST(DiskDumps, RoundTrips) {
-  const struct {
-    const char* what;
-    Faults (*read)(const Bytes& d64);
-  } formats[] = {{"NIB", [](const Bytes& d) { return ReadNib(NibBuilder(d).Build(), d); }},
-                 {"NBZ, least used marker", [](const Bytes& d) { return ReadNbz(d, -1); }},
-                 {"NBZ, gap byte as marker", [](const Bytes& d) { return ReadNbz(d, 0x55); }},
-                 {"Zipcode", ReadZipcode}};
-  for (const auto& format : formats) {
-    for (const std::uint32_t seed : {1u, 2u}) {
-      EXPECT_EQ(format.read(SampleDisk(seed)), Faults{}) << format.what << ", disk " << seed;
-    }
-  }
 }
 
 // Each case edits the builder, then its table, then the file.
