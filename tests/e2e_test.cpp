@@ -387,9 +387,10 @@ TEST(EndToEnd, DuplicatesAndDat) {
 }
 
 // Zipcode sets: whole (its last part with bytes after its last track, past
-// what is read of a part beside), short of parts, a later part alone, a
-// .z64 without a part's prefix, and a set in a zip with parts before and
-// after its 1!.
+// what is read of a part beside), short of parts, with a part cut short or
+// another part's file in its place, a later part alone, a .z64 without a
+// part's prefix, and sets in zips with parts before and after their 1!, a
+// part in another folder of the zip, and a part whose member is damaged.
 TEST(EndToEnd, ZipcodeSets) {
   const TempDir dir;
   DiskBuilder disk;
@@ -397,7 +398,7 @@ TEST(EndToEnd, ZipcodeSets) {
   disk.AddProgram("NEAR", Program(0x0801, 4000, 31));
   disk.AddProgram("FAR", Program(0x0801, 150000, 32));
   const ZipcodeBuilder set(disk.bytes());
-  ZipBuilder zip;
+  ZipBuilder zip, torn;
   for (const int part : {2, 1, 4, 3}) {
     const std::string n = std::to_string(part);
     Bytes bytes = set.Build(part);
@@ -406,8 +407,15 @@ TEST(EndToEnd, ZipcodeSets) {
     if (part != 4) {
       dir.Write("sets/Short/" + n + "!Short.z64", set.Build(part));
     }
+    dir.Write("sets/Wrong/" + n + "!Wrong.z64", set.Build(part == 3 ? 1 : part));
     zip.Add("in/" + n + "!Zipped.z64", set.Build(part));
+    torn.Add("in/" + n + "!Torn.z64", set.Build(part)).crc ^= part == 2 ? 1 : 0;
+    bytes = set.Build(part);
+    bytes.resize(part == 2 ? 5000 : bytes.size());
+    dir.Write("sets/Torn/" + n + "!Torn.z64", bytes);
   }
+  zip.Add("other/4!Zipped.z64", set.Build(4));
+  dir.Write("sets/torn.zip", torn.Build());
   dir.Write("sets/Lone/3!Lone.z64", set.Build(3));
   dir.Write("sets/plain.z64", set.Build(1));
   dir.Write("sets/set.zip", zip.Build());

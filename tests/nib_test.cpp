@@ -5,6 +5,7 @@
 #include <map>
 
 #include "nib_builder.h"
+#include "readers/archives.h"
 #include "readers/gcr.h"
 #include "readers/nbz.h"
 #include "readers/nib_image.h"
@@ -261,12 +262,27 @@ TEST(Zipcode, FilesAndDamage) {
   }
 }
 
+// A part's number from its name, or 0; a folder's walk catalogues the parts
+// of a set, and no other .z64 file.
 TEST(Zipcode, FileNames) {
-  for (const char* name : {"1!Game (1987)(Maker).z64", "4!x.Z64", "2!.z64"}) {
-    EXPECT_EQ(ZipcodeFileNumber(name), name[0] - '0') << name;
+  const std::pair<const char*, int> cases[] = {{"1!Game (1987)(Maker).z64", 1},
+                                               {"4!A.Z64", 4},
+                                               {"2!.z64", 2},
+                                               {"5!x.z64", 0},
+                                               {"0!x.z64", 0},
+                                               {"1x.z64", 0},
+                                               {"!1x.z64", 0},
+                                               {"1!z64", 0},
+                                               {"1!x.z640", 0},
+                                               {"a.z64", 0}};
+  for (const auto& [name, part] : cases) {
+    EXPECT_EQ(ZipcodeFileNumber(name), part) << name;
+    EXPECT_EQ(IsCatalogued(name), part != 0) << name;
   }
-  for (const char* name : {"5!x.z64", "0!x.z64", "1x.z64", "!1x.z64", "1!x.d64", "1!z64", "1!x.z640"}) {
-    EXPECT_EQ(ZipcodeFileNumber(name), 0) << name;
+  EXPECT_EQ(ZipcodeFileNumber("1!x.d64"), 0);
+  // A walk looks at the last part of a member's path.
+  for (const auto& [name, catalogued] : {std::pair{"x/1!a.z64", true}, {"dir/a.z64", false}, {"1!/a.z64", false}}) {
+    EXPECT_EQ(IsCatalogued(name), catalogued) << name;
   }
   EXPECT_EQ(ZipcodeSiblingName("1!Game (1987)(Maker).z64", 3), "3!Game (1987)(Maker).z64");
 }
