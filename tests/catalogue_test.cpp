@@ -19,13 +19,6 @@ namespace {
 
 using namespace testing;
 
-// A file found on the disk; the status that keep-going returns is thrown.
-void Catalogue(InputFile& in, ProgramSink& sink, const ContainerNames& names) {
-  auto& reports = static_cast<ReportWriter&>(sink);
-  const int status = CatalogueInput(in, names.pcFileName, names.pcFileName, 0, CatalogueContext{reports});
-  if (status != 0) throw RunFailure(status, {});
-}
-
 // Published check values: the MD5 (RFC 1321) and SHA-1 (FIPS 180) of no
 // bytes, and the CRC-32 check value of "123456789".
 TEST(ProgramHash, StandardTestVectors) {
@@ -68,11 +61,7 @@ std::map<std::string, Bytes> Containers(const Bytes& prg) {
 TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
   for (const std::size_t size : {0u, 1u, 252u, 253u, 5000u, 40000u}) {
     const Bytes prg = Program(0x0801, size, static_cast<std::uint32_t>(size));
-    ProgramHash whole;
-    whole.Take(prg.data(), prg.size());
-    const ProgramHashes h = whole.Finish();
-    const std::string hashes =
-        "\"crc32\":\"" + LowerHex(h.crc32) + "\",\"md5\":\"" + LowerHex(h.md5) + "\",\"sha1\":\"" + LowerHex(h.sha1);
+    const std::string hashes = JsonHashes(prg);
     for (const auto& [name, bytes] : Containers(prg)) {
       const std::string output = RunReader(Catalogue, bytes, name, Layout::kJson).output;
       // In the last report, that of "IT".
@@ -80,8 +69,6 @@ TEST(ProgramHash, EveryContainerGivesThePrgFilesHashes) {
     }
   }
 }
-
-Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
 
 // The key line and report of a PRG file of this name, in or out of archives.
 std::string Prg(const std::string& pc, const std::string& data) {

@@ -17,12 +17,6 @@ using S = DiskBuilder::Sector;
 const Bytes kGood = Program(0x0801, 100, 1);
 const Bytes kVictim = Program(0x0801, 3000, 2);
 
-std::string DiskLine(std::string_view file, std::string_view name, const Bytes& program) {
-  return CsvLine(file, "BLANK           ", ToPrintable(PaddedName(name)), program[0] | program[1] << 8,
-                 static_cast<std::int64_t>(program.size() - 2), Sum(program, 2), ToHex(PaddedName("BLANK")),
-                 ToHex(PaddedName(name)));
-}
-
 // GOOD, then VICTIM over several sectors, then AFTER: a second entry for
 // GOOD's sectors.
 DiskBuilder ThreePrograms(const DiskFormat& format) {

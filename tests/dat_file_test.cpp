@@ -5,21 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "datgen.h"
 
 namespace zumtal {
 namespace {
 
 using namespace testing;
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string hex;
-  for (const auto byte : bytes) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
 
 // A DAT as text: "NAME" then per game "GAME|DESCRIPTION" and per rom
 // " ROM size crc md5 sha1", '-' for a missing field; or "line N: what".
@@ -37,8 +29,8 @@ std::string Dump(const DatResult& result) {
       char crc[9];
       std::snprintf(crc, sizeof crc, "%08x", rom.crc);
       dump += "\n " + std::string(dat.Text(rom.name)) + " " + (rom.hasSize ? std::to_string(rom.size) : "-") + " " +
-              (rom.hasCrc ? crc : "-") + " " + (rom.hasMd5 ? Hex(rom.md5) : "-") + " " +
-              (rom.hasSha1 ? Hex(rom.sha1) : "-");
+              (rom.hasCrc ? crc : "-") + " " + (rom.hasMd5 ? LowerHex(rom.md5) : "-") + " " +
+              (rom.hasSha1 ? LowerHex(rom.sha1) : "-");
     }
   }
   return dump;

@@ -11,8 +11,7 @@
 #include <fstream>
 #include <thread>
 
-#include "builders.h"
-#include "report/program_hash.h"
+#include "support/harness.h"
 #include "support/process.h"
 
 namespace zumtal {
@@ -21,19 +20,6 @@ namespace {
 using namespace testing;
 using Args = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
-
-std::string Sha1Hex(const Bytes& bytes) {
-  ProgramHash hash;
-  hash.Take(bytes.data(), bytes.size());
-  std::string hex;
-  for (const std::uint8_t byte : hash.Finish().sha1) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
 
 // Every file's time an hour back: files changed just now are not stored.
 void AgeAll(const fs::path& root) {
@@ -69,8 +55,9 @@ struct Collection {
     const std::string dat =
         "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>DB</name></header>\n"
         "<game name=\"Disk\"><description>d</description>\n<rom name=\"d.d64\" size=\"" +
-        std::to_string(disk.bytes().size()) + "\" sha1=\"" + Sha1Hex(disk.bytes()) +
-        "\"/>\n<rom name=\"a.prg\" size=\"4\" sha1=\"" + Sha1Hex(PrgFile("AB")) + "\"/></game>\n</datafile>\n";
+        std::to_string(disk.bytes().size()) + "\" sha1=\"" + LowerHex(HashesOf(disk.bytes()).sha1) +
+        "\"/>\n<rom name=\"a.prg\" size=\"4\" sha1=\"" + LowerHex(HashesOf(PrgFile("AB")).sha1) +
+        "\"/></game>\n</datafile>\n";
     dir.Write("dats/db.dat", ToBytes(dat));
     AgeAll(dir.path());
   }

@@ -22,14 +22,6 @@ std::string Outcome(Reader reader, const Bytes& bytes, std::string_view fileName
   return result.output + "exit " + std::to_string(result.status);
 }
 
-// The CSV line of a program as a PRG file holds it (its size modulo 65536),
-// on a disk of that name.
-std::string Line(std::string_view file, std::string_view name, const Bytes& program, std::string_view disk = "BLANK") {
-  return CsvLine(file, ToPrintable(PaddedName(disk)), ToPrintable(PaddedName(name)), program[0] | program[1] << 8,
-                 static_cast<std::int64_t>((program.size() - 2) % 65536), Sum(program, 2), ToHex(PaddedName(disk)),
-                 ToHex(PaddedName(name)));
-}
-
 struct Format {
   const char* extension;
   const DiskFormat* format;
@@ -117,7 +109,7 @@ class DiskReader : public ::testing::TestWithParam<Format> {
     return Outcome(GetParam().reader, GetParam().encode != nullptr ? GetParam().encode(bytes) : bytes, FileName());
   }
   std::string Line(std::string_view name, const Bytes& program, std::string_view disk = "BLANK") const {
-    return zumtal::Line(FileName(), name, program, disk);
+    return DiskLine(FileName(), name, program, disk);
   }
 };
 
@@ -259,8 +251,8 @@ TEST(G64Reader, TracksAndHostileImages) {
   const Bytes large = Program(2049, 10000, 2);
   DiskBuilder disk;
   disk.AddProgram("GOOD", small, 10), disk.AddProgram("VICTIM", large, 1);
-  const std::string good = Line("d.g64", "GOOD", small);
-  const std::string lines[] = {"", good, good + Line("d.g64", "VICTIM", large)};
+  const std::string good = DiskLine("d.g64", "GOOD", small);
+  const std::string lines[] = {"", good, good + DiskLine("d.g64", "VICTIM", large)};
   using G = G64Builder&;
   const auto none = [](G) {};
   const struct {

@@ -17,7 +17,7 @@
 #include "g64_builder.h"
 #include "nib_builder.h"
 #include "readers/input_file.h"
-#include "report/program_hash.h"
+#include "support/harness.h"
 #include "support/process.h"
 #include "zipcode_builder.h"
 
@@ -27,8 +27,6 @@ namespace {
 using namespace testing;
 using Args = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
 
 // Enough programs to reach past the directory track, so that cuts fall in chains.
 DiskBuilder SoundDisk(const DiskFormat& format = kD64Format) {
@@ -203,15 +201,6 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
   RunScenarios("archives", dir.path(), {"-r C64", "-r -k C64/", "-r C64/*.prg", "C64/Games/pack.zip"});
 }
 
-std::string Sha1Of(const Bytes& bytes) {
-  ProgramHash hash;
-  hash.Take(bytes.data(), bytes.size());
-  const Sha1Value sha1 = hash.Finish().sha1;
-  std::string hex;
-  for (const std::uint8_t byte : sha1) hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
-  return hex;
-}
-
 // --match: DATs in both forms, as a folder, a zip and one file, against a
 // disk (whole and by its programs), a zip member, a gzip file's content and
 // programs no DAT names; DATs that cannot be read; the round trip of --dat.
@@ -230,25 +219,22 @@ TEST(EndToEnd, Match) {
   dir.Write("damaged/broken.d64", broken.bytes());
 
   const Bytes first = Program(0x0801, 13000, 99);  // PROGRAM 0's PRG form
-  ProgramHash hash;
-  hash.Take(first.data(), first.size());
-  char crc[9];
-  std::snprintf(crc, sizeof crc, "%08x", hash.Finish().crc32);
+  const std::string crc = LowerHex(HashesOf(first).crc32);
   const std::string xml =
       "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>C64 &amp; Co &#233;</name></header>\n"
       "<game name=\"Sound Disk\"><description>The disk</description>\n"
       "<rom name=\"sound.d64\" size=\"" +
-      std::to_string(disk.bytes().size()) + "\" sha1=\"" + Sha1Of(disk.bytes()) +
+      std::to_string(disk.bytes().size()) + "\" sha1=\"" + LowerHex(HashesOf(disk.bytes()).sha1) +
       "\"/></game>\n<game name=\"It&apos;s one\"><description>d</description>\n"
       "<rom name=\"p0.prg\" size=\"13002\" sha1=\"" +
-      Sha1Of(first) +
+      LowerHex(HashesOf(first).sha1) +
       "\"/>\n"
       "<rom name=\"nohash.prg\" size=\"5\"/>\n"
       "<rom name=\"lost.prg\" size=\"7\" crc=\"01234567\"/></game>\n</datafile>\n";
   const std::string text =
       "clrmamepro (\n\tname \"Text DAT\"\n)\n\ngame (\n\tname \"By CRC\"\n\tdescription \"crc\"\n"
       "\trom ( name \"zero.prg\" size 13002 crc " +
-      std::string(crc) +
+      crc +
       " )\n"
       "\trom ( name \"gone.prg\" size 9 crc ABCDEF01 )\n)\n";
   dir.Write("dats/one.dat", ToBytes(xml));

@@ -223,8 +223,8 @@ TEST(TapReader, ReportsAndDamage) {
   EXPECT_EQ(stop.output, line("FIRST", first));
   EXPECT_EQ(stop.status, 100);
   const ReaderResult kept = RunReader(ReadTap, bytes, "g.tap", Layout::kCsv, {}, true);
-  EXPECT_EQ(kept.output, line("FIRST", first) + "!Error: g.tap: BROKEN: data block at byte " +
-                             std::to_string(damaged) + " has no good copy\r\n" + line("LAST", second));
+  EXPECT_EQ(kept.output, line("FIRST", first) + "!Error: g.tap: BROKEN: data block at byte " + std::to_string(damaged) +
+                             " has no good copy\r\n" + line("LAST", second));
   EXPECT_EQ(RunReader(ReadTap, TapBuilder().Build("C16-TAPE-RAW"), "c.tap").output,
             "!Error: c.tap is not C64 file.\r\n");
 }
