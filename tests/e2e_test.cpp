@@ -341,7 +341,8 @@ TEST(EndToEnd, Hostile) {
 
 // One program as a PRG file, on a tape, on a disk, in a zip and gzipped; two
 // programs with the same load address, size and byte sum but other bytes,
-// each twice; names that XML and JSON must escape.
+// each twice; names that XML and JSON must escape; a run that finds no
+// program.
 TEST(EndToEnd, DuplicatesAndDat) {
   const TempDir dir;
   const Bytes program = Program(0x0801, 3000, 7);
@@ -369,7 +370,8 @@ TEST(EndToEnd, DuplicatesAndDat) {
   const std::string files = " p.prg t.t64 readme.txt d.d64 a.zip it.prg.gz ab.prg R*";
   RunScenarios("copies", dir.path(),
                {"--duplicates" + files, "--duplicates --json" + files, "--dat" + files,
-                "--duplicates p.prg t.t64 short.prg d.d64", "--dat p.prg t.t64 short.prg d.d64", "--dat d.d64 d.d64"});
+                "--duplicates p.prg t.t64 short.prg d.d64", "--dat p.prg t.t64 short.prg d.d64", "--dat d.d64 d.d64",
+                "--duplicates readme.txt", "--duplicates --json readme.txt"});
 }
 
 // Zipcode sets: whole (its last part with bytes after its last track, past
@@ -415,8 +417,9 @@ TEST(EndToEnd, ExamplesInEveryMode) {
                {"*", "-l *", "--json *", "--duplicates *", "--duplicates --json *", "--dat *"});
 }
 
-// Files larger than the read window. (Their reports were checked against
-// the same bytes read in memory when the golden file was first written.)
+// Files larger than the read window, and --duplicates of programs longer
+// than 64 KiB. (Their reports were checked against the same bytes read in
+// memory when the golden file was first written.)
 TEST(EndToEnd, LargeFiles) {
   const TempDir dir;
   T64Builder tape("BIG TAPE", 40);
@@ -443,7 +446,9 @@ TEST(EndToEnd, LargeFiles) {
   dir.Write("big.prg", Program(2049, 1500000, 5));
   dir.Write("big.lnx", lynx.Build());
   dir.Write("big.p00", P00File("BIG", Program(2049, 700000, 6)));
-  RunScenarios("large", dir.path(), {"big.t64 full.d64 full.g64 far.g64 full.d71 full.d81 big.prg big.lnx big.p00"});
+  RunScenarios("large", dir.path(),
+               {"big.t64 full.d64 full.g64 far.g64 full.d71 full.d81 big.prg big.lnx big.p00",
+                "--duplicates --json big.prg big.prg full.d64 full.g64", "--duplicates big.prg big.prg big.p00"});
 }
 
 // Failed writes end the run with the system's error number; a disk image cut

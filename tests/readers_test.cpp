@@ -1,5 +1,6 @@
-// The single-file and archive readers (PRG, P00, T64, Lynx), the primitives
-// they read through and the report layouts they write in.
+// The single-file and archive readers (PRG, P00, T64, Lynx) and the
+// primitives they read through. (The report layouts, for every format, are
+// in the end-to-end golden files.)
 #include <gtest/gtest.h>
 
 #include "support/harness.h"
@@ -314,38 +315,6 @@ TEST(Primitives, CallersBufferIsReadInPlace) {
   EXPECT_EQ(in.FileLength(), 300u);
   in.SeekTo(299);
   EXPECT_EQ(StatusOf({}, [&in](InputFile&) { in.ReadWord(); }), kReadFailure);
-}
-
-TEST(Names, HexAndPrintableForms) {
-  // Two digits for every byte, however many.
-  EXPECT_EQ(ToHex(std::string("\0\n\xFF", 3)), "000AFF");
-  EXPECT_EQ(ToHex(std::string(200, 'A')).size(), 400u);
-  EXPECT_EQ(ToPrintable(std::string("\0\x1F\x20\x41\x7E\x7F\x80\xA0\xFF", 9)), "   A~\x7F   ");
-}
-
-std::string Write(const EntryReport& report, const Format& format, bool longMode) {
-  Output out;
-  ReportWriter writer(out, longMode ? Layout::kLong : Layout::kCsv);
-  writer.EndProgram(report, format);
-  return out.Text();
-}
-
-TEST(EntryReport, Layouts) {
-  // The size goes out modulo 65536.
-  const EntryReport game{"GAME.PRG", "GAME.PRG", "GAME", 2049, 65636, 1234, "47414D452E505247", "47414D45"};
-  for (const Format& format : Formats()) {
-    EXPECT_EQ(Write(game, format, false),
-              "\"GAME.PRG\",\"GAME.PRG\",\"GAME\",2049,100,1234,\"47414D452E505247\",\"47414D45\"\r\n");
-    const std::string marker{format.marker, ' '};
-    EXPECT_EQ(Write(game, format, true), "Dos filename :  GAME.PRG\r\nImage name   :" + marker +
-                                             "GAME.PRG\r\nFilename     :" + marker +
-                                             "GAME\r\nLoad address :% 2049\r\nSize         :% 100\r\n"
-                                             "Rawcrc       :% 1234\r\n");
-  }
-  // Quotes, commas and zero bytes unescaped; extreme numbers; negative CRC.
-  const EntryReport odd{std::string("a\",b\0.prg", 9), "", "", 65535, 0, -2147483647 - 1, "", ""};
-  EXPECT_EQ(Write(odd, Formats().front(), false),
-            std::string("\"a\",b\0.prg\",\"\",\"\",65535,0,-2147483648,\"\",\"\"\r\n", 45));
 }
 
 }  // namespace
