@@ -31,7 +31,8 @@ void AgeAll(const fs::path& root) {
 
 // A collection with something of every kind a file's results hold: programs
 // of disks, tapes, archives and compressed files, lines about files, a
-// damaged member, and a DAT that names a disk whole and a program.
+// damaged member, a member nested too deep, and a DAT that names a disk
+// whole and a program.
 struct Collection {
   Collection() {
     DiskBuilder disk;
@@ -47,6 +48,14 @@ struct Collection {
     ZipBuilder pack;
     pack.Add("tapes/t.t64", tape.bytes());
     pack.Add("x.prg", PrgFile("XY"), 0);
+    ZipBuilder nest;  // a member one level too deep
+    nest.Add("deep.prg", PrgFile("D"));
+    for (int level = 0; level < kMaxArchiveLevel; ++level) {
+      ZipBuilder outer;
+      outer.Add("n.zip", nest.Build());
+      nest = outer;
+    }
+    pack.Add("nest.zip", nest.Build());
     dir.Write("C64/pack.zip", pack.Build());
     ZipBuilder broken;
     broken.Add("good.prg", PrgFile("1"));
@@ -202,23 +211,9 @@ pid_t StartStuck(const fs::path& dir, const Args& args) {
   if (pipe(fds) != 0) {
     return -1;
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);
-    alarm(60);
-    std::vector<std::string> all{ZUMTAL_BINARY};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (chdir(dir.c_str()) == 0) {
-      execv(argv[0], argv.data());
-    }
-    _exit(127);
-  }
-  close(fds[1]);  // the reading end stays open and unread
+  const int null = open("/dev/null", O_WRONLY);
+  const pid_t pid = StartProgram(dir, args, fds[1], null);
+  close(null), close(fds[1]);  // the reading end stays open and unread
   return pid;
 }
 
