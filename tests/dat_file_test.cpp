@@ -100,6 +100,8 @@ TEST(DatFile, XmlForm) {
        "\nZürich|\n r - 00000004 - -"},
       {"Latin-1 by declaration",
        "<?xml version='1.0' encoding='ISO-8859-1'?><datafile><game name='Z\xFCrich'/></datafile>", "\nZürich|"},
+      {"a rom without a name kept, its name empty", Xml("<game name='g'><rom crc='00000005' size='1'/></game>"),
+       "\ng|\n  1 00000005 - -"},
       {"the largest size", Xml("<game name='g'><rom name='r' size='18446744073709551615' crc='00000000'/></game>"),
        "\ng|\n r 18446744073709551615 00000000 - -"},
   });
