@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +20,13 @@ namespace zumtal::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// The parts one after another.
+inline Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes bytes;
+  for (const Bytes& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+  return bytes;
+}
 
 // A PRG file of these data bytes, loaded at $0801.
 inline Bytes PrgFile(std::string_view data) { return ToBytes("\x01\x08" + std::string(data)); }

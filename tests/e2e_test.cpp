@@ -451,32 +451,13 @@ TEST(EndToEnd, LargeFiles) {
                 "--duplicates --json big.prg big.prg full.d64 full.g64", "--duplicates big.prg big.prg big.p00"});
 }
 
-// Failed writes end the run with the system's error number; a disk image cut
-// anywhere keeps the whole reports before the cut.
-TEST(EndToEnd, FailedWritesAndCutImages) {
+// Failed writes end the run with the system's error number.
+TEST(EndToEnd, FailedWrites) {
   const TempDir dir;
   dir.Write("a.prg", PrgFile("AB"));
   for (const auto& [mode, status] :
        {std::pair{Stdout::kDevFull, 28}, {Stdout::kClosed, 9}, {Stdout::kPipeClosedEarly, 32}}) {
     EXPECT_EQ(RunOrdered(dir.path(), {"a.prg"}, mode).status, status);
-  }
-  for (const auto& [format, name] :
-       {std::pair{&kD64Format, "cut.d64"}, {&kD71Format, "cut.d71"}, {&kD81Format, "cut.d81"}}) {
-    DiskBuilder disk = SoundDisk(*format);
-    dir.Write(name, disk.bytes());
-    const auto whole = RunOrdered(dir.path(), {name});
-    ASSERT_EQ(std::count(whole.output.begin(), whole.output.end(), '\n'), 2 + 12 + 6);
-    const std::string reports = whole.output.substr(0, whole.output.find("----"));
-    for (std::size_t length = 0; length < disk.bytes().size(); length += disk.bytes().size() / 18 + 13) {
-      dir.Write(name, Bytes(disk.bytes().begin(), disk.bytes().begin() + static_cast<std::ptrdiff_t>(length)));
-      const auto result = RunOrdered(dir.path(), {name});
-      const std::size_t failure = result.output.find("Runtime error 100 at 0x");
-      EXPECT_EQ(result.status, failure == std::string::npos ? 0 : 100) << name << length;
-      // Before a failure: a whole-line prefix of the uncut image's reports.
-      const std::string before = result.output.substr(0, failure);
-      EXPECT_EQ(before, failure == std::string::npos ? whole.output : reports.substr(0, before.size()));
-      EXPECT_TRUE(before.ends_with("\r\n")) << name << length;
-    }
   }
 }
 

@@ -156,14 +156,7 @@ TEST(NibImage, BlocksCutByTheEndAreNotJoined) {
 TEST(Nbz, CodesAndDamage) {
   constexpr std::uint8_t M = 0xAA;
   constexpr auto kMost = static_cast<std::size_t>(kNbzMostOutput);
-  const auto join = [](std::initializer_list<Bytes> parts) {
-    Bytes bytes;
-    for (const Bytes& part : parts) {
-      bytes.insert(bytes.end(), part.begin(), part.end());
-    }
-    return bytes;
-  };
-  const Bytes fill = join({{M, 1, M}, NbzNumber(kMost - 1), {1}});  // exactly the most output
+  const Bytes fill = Joined({{M, 1, M}, NbzNumber(kMost - 1), {1}});  // exactly the most output
   const struct {
     Bytes input;
     Bytes output;
@@ -174,7 +167,7 @@ TEST(Nbz, CodesAndDamage) {
       {{M, 1, 2, M, 0, 3}, {1, 2, M, 3}},
       {{M, 7, M, 5, 1}, Bytes(6, 7)},
       {{M, 1, 2, 3, M, 5, 2}, {1, 2, 3, 2, 3, 2, 3, 2}},
-      {join({{M, 4, M}, NbzNumber(300), {1}}), Bytes(301, 4)},
+      {Joined({{M, 4, M}, NbzNumber(300), {1}}), Bytes(301, 4)},
       {{M, 1, M, 0x80, 0x00, 1}, {1}},
       {fill, Bytes(kMost, 1)},
       {{M, 1, M, 2, 0}, {}, 2},
@@ -183,12 +176,12 @@ TEST(Nbz, CodesAndDamage) {
       {{M, 1, M, 2}, {}, 2},
       {{M, 1, M, 2, 0x81}, {}, 2},
       {{M, 1, 2, M}, {}, 3},
-      {join({{M, 1, M}, NbzNumber(kMost), {1}}), {}, 2},
-      {join({{M, 1, M}, NbzNumber(std::uint64_t{1} << 60), {1}}), {}, 2},
-      {join({{M, 1, M}, Bytes(20, 0xFF), {1, 1}}), {}, 2},
-      {join({fill, {9}}), {}, static_cast<std::int64_t>(fill.size())},
-      {join({fill, {M, 0}}), {}, static_cast<std::int64_t>(fill.size())},
-      {join({fill, {M, 1, 1}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({{M, 1, M}, NbzNumber(kMost), {1}}), {}, 2},
+      {Joined({{M, 1, M}, NbzNumber(std::uint64_t{1} << 60), {1}}), {}, 2},
+      {Joined({{M, 1, M}, Bytes(20, 0xFF), {1, 1}}), {}, 2},
+      {Joined({fill, {9}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({fill, {M, 0}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({fill, {M, 1, 1}}), {}, static_cast<std::int64_t>(fill.size())},
   };
   for (const auto& c : cases) {
     InputFile file(c.input);

@@ -264,6 +264,40 @@ TEST(Readers, Lynx) {
             std::string::npos);
 }
 
+// T64 and Lynx: a program's bytes past the end of the file; a directory cut
+// by it.
+TEST(Readers, KeepGoingPastADamagedProgram) {
+  const Bytes kGood = Program(0x0801, 100, 1), kVictim = Program(0x0801, 3000, 2);
+  T64Builder tape("TAPE", 3);
+  tape.AddProgram("GOOD", kGood), tape.AddProgram("VICTIM", kVictim), tape.AddProgram("AFTER", kGood);
+  Bytes moved = tape.bytes();
+  moved[64 + 32 + 8] = 0xFF;  // VICTIM's data offset: 255 more than the file holds
+  const std::string size = std::to_string(moved.size());
+  const std::string kept = RunReader(ReadT64, moved, "t.t64", Layout::kCsv, {}, true).output;
+  const std::size_t victimAt = static_cast<std::size_t>(moved[64 + 32 + 8] | moved[64 + 32 + 9] << 8);
+  EXPECT_NE(kept.find("!Error: t.t64: VICTIM: bytes " + std::to_string(victimAt) + " to " +
+                      std::to_string(victimAt + kVictim.size() - 2) + " lie beyond the end of the file (" + size +
+                      " bytes)\r\n\"t.t64\""),
+            std::string::npos)
+      << kept;
+  Bytes cut = tape.bytes();
+  cut.resize(120);
+  EXPECT_EQ(RunReader(ReadT64, cut, "t.t64", Layout::kCsv, {}, true).output,
+            "!Error: t.t64: GOOD: bytes 160 to 260 lie beyond the end of the file (120 bytes)\r\n");
+  EXPECT_EQ(RunReader(ReadT64, cut, "t.t64").status, 100);
+
+  LynxBuilder lynx;
+  lynx.Add("GOOD", 'P', kGood), lynx.Add("VICTIM", 'P', kVictim);
+  Bytes archive = lynx.Build();
+  archive.resize(archive.size() - 100);
+  const ReaderResult lynxKept = RunReader(ReadLnx, archive, "l.lnx", Layout::kCsv, {}, true);
+  EXPECT_TRUE(
+      lynxKept.output.ends_with("!Error: l.lnx: VICTIM: bytes " + std::to_string(archive.size() + 100 - 254 * 12) +
+                                " to " + std::to_string(archive.size() + 100 - 254 * 12 + kVictim.size()) +
+                                " lie beyond the end of the file (" + std::to_string(archive.size()) + " bytes)\r\n"))
+      << lynxKept.output;
+}
+
 // Runs `read` on a file of the given bytes; returns the failure status or 0.
 template <typename Read>
 int StatusOf(Bytes bytes, Read read) {
