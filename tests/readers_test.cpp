@@ -267,16 +267,16 @@ TEST(Readers, Lynx) {
 // T64 and Lynx: a program's bytes past the end of the file; a directory cut
 // by it.
 TEST(Readers, KeepGoingPastADamagedProgram) {
-  const Bytes kGood = Program(0x0801, 100, 1), kVictim = Program(0x0801, 3000, 2);
+  const Bytes good = Program(0x0801, 100, 1), victim = Program(0x0801, 3000, 2);
   T64Builder tape("TAPE", 3);
-  tape.AddProgram("GOOD", kGood), tape.AddProgram("VICTIM", kVictim), tape.AddProgram("AFTER", kGood);
+  tape.AddProgram("GOOD", good), tape.AddProgram("VICTIM", victim), tape.AddProgram("AFTER", good);
   Bytes moved = tape.bytes();
   moved[64 + 32 + 8] = 0xFF;  // VICTIM's data offset: 255 more than the file holds
   const std::string size = std::to_string(moved.size());
   const std::string kept = RunReader(ReadT64, moved, "t.t64", Layout::kCsv, {}, true).output;
   const std::size_t victimAt = static_cast<std::size_t>(moved[64 + 32 + 8] | moved[64 + 32 + 9] << 8);
   EXPECT_NE(kept.find("!Error: t.t64: VICTIM: bytes " + std::to_string(victimAt) + " to " +
-                      std::to_string(victimAt + kVictim.size() - 2) + " lie beyond the end of the file (" + size +
+                      std::to_string(victimAt + victim.size() - 2) + " lie beyond the end of the file (" + size +
                       " bytes)\r\n\"t.t64\""),
             std::string::npos)
       << kept;
@@ -287,13 +287,13 @@ TEST(Readers, KeepGoingPastADamagedProgram) {
   EXPECT_EQ(RunReader(ReadT64, cut, "t.t64").status, 100);
 
   LynxBuilder lynx;
-  lynx.Add("GOOD", 'P', kGood), lynx.Add("VICTIM", 'P', kVictim);
+  lynx.Add("GOOD", 'P', good), lynx.Add("VICTIM", 'P', victim);
   Bytes archive = lynx.Build();
   archive.resize(archive.size() - 100);
   const ReaderResult lynxKept = RunReader(ReadLnx, archive, "l.lnx", Layout::kCsv, {}, true);
   EXPECT_TRUE(
       lynxKept.output.ends_with("!Error: l.lnx: VICTIM: bytes " + std::to_string(archive.size() + 100 - 254 * 12) +
-                                " to " + std::to_string(archive.size() + 100 - 254 * 12 + kVictim.size()) +
+                                " to " + std::to_string(archive.size() + 100 - 254 * 12 + victim.size()) +
                                 " lie beyond the end of the file (" + std::to_string(archive.size()) + " bytes)\r\n"))
       << lynxKept.output;
 }
