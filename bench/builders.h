@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,6 +20,16 @@ namespace zumtal::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// The parts one after another.
+inline Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes bytes;
+  for (const Bytes& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+  return bytes;
+}
+
+// A PRG file of these data bytes, loaded at $0801.
+inline Bytes PrgFile(std::string_view data) { return ToBytes("\x01\x08" + std::string(data)); }
 
 // A name padded with $A0 to 16 bytes, as the disk drive stores it.
 inline std::string PaddedName(std::string_view name, std::size_t length = 16) {
@@ -320,8 +331,9 @@ class LynxBuilder {
   // return that ends it. The line number puts a carriage return's byte (13)
   // within the program.
   static Bytes Stub() {
-    const std::string body = "\x99\"USE LYNX TO UNPACK\":\x89"
-                             "13";
+    const std::string body =
+        "\x99\"USE LYNX TO UNPACK\":\x89"
+        "13";
     const std::size_t next = 0x0801 + 4 + body.size() + 1;
     Bytes bytes{0x01, 0x08, static_cast<std::uint8_t>(next), static_cast<std::uint8_t>(next >> 8), 13, 0};
     for (const char character : body + std::string("\0\0\0\r", 4)) {

@@ -5,21 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "datgen.h"
 
 namespace zumtal {
 namespace {
 
 using namespace testing;
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string hex;
-  for (const auto byte : bytes) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
 
 // A DAT as text: "NAME" then per game "GAME|DESCRIPTION" and per rom
 // " ROM size crc md5 sha1", '-' for a missing field; or "line N: what".
@@ -37,8 +29,8 @@ std::string Dump(const DatResult& result) {
       char crc[9];
       std::snprintf(crc, sizeof crc, "%08x", rom.crc);
       dump += "\n " + std::string(dat.Text(rom.name)) + " " + (rom.hasSize ? std::to_string(rom.size) : "-") + " " +
-              (rom.hasCrc ? crc : "-") + " " + (rom.hasMd5 ? Hex(rom.md5) : "-") + " " +
-              (rom.hasSha1 ? Hex(rom.sha1) : "-");
+              (rom.hasCrc ? crc : "-") + " " + (rom.hasMd5 ? LowerHex(rom.md5) : "-") + " " +
+              (rom.hasSha1 ? LowerHex(rom.sha1) : "-");
     }
   }
   return dump;
@@ -108,6 +100,8 @@ TEST(DatFile, XmlForm) {
        "\nZürich|\n r - 00000004 - -"},
       {"Latin-1 by declaration",
        "<?xml version='1.0' encoding='ISO-8859-1'?><datafile><game name='Z\xFCrich'/></datafile>", "\nZürich|"},
+      {"a rom without a name kept, its name empty", Xml("<game name='g'><rom crc='00000005' size='1'/></game>"),
+       "\ng|\n  1 00000005 - -"},
       {"the largest size", Xml("<game name='g'><rom name='r' size='18446744073709551615' crc='00000000'/></game>"),
        "\ng|\n r 18446744073709551615 00000000 - -"},
   });

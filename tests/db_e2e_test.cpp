@@ -9,10 +9,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
-#include "builders.h"
-#include "report/program_hash.h"
+#include "support/harness.h"
 #include "support/process.h"
 #include "zipcode_builder.h"
 
@@ -22,19 +22,6 @@ namespace {
 using namespace testing;
 using Args = std::vector<std::string>;
 namespace fs = std::filesystem;
-
-Bytes PrgFile(const std::string& data) { return ToBytes("\x01\x08" + data); }
-
-std::string Sha1Hex(const Bytes& bytes) {
-  ProgramHash hash;
-  hash.Take(bytes.data(), bytes.size());
-  std::string hex;
-  for (const std::uint8_t byte : hash.Finish().sha1) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  return hex;
-}
 
 // Every file's time an hour back: files changed just now are not stored.
 void AgeAll(const fs::path& root) {
@@ -46,7 +33,8 @@ void AgeAll(const fs::path& root) {
 
 // A collection with something of every kind a file's results hold: programs
 // of disks, tapes, archives and compressed files, lines about files, a
-// damaged member, and a DAT that names a disk whole and a program.
+// damaged member, a member nested too deep, and a DAT that names a disk
+// whole and a program.
 struct Collection {
   Collection() {
     DiskBuilder disk;
@@ -62,6 +50,14 @@ struct Collection {
     ZipBuilder pack;
     pack.Add("tapes/t.t64", tape.bytes());
     pack.Add("x.prg", PrgFile("XY"), 0);
+    ZipBuilder nest;  // a member one level too deep
+    nest.Add("deep.prg", PrgFile("D"));
+    for (int level = 0; level < kMaxArchiveLevel; ++level) {
+      ZipBuilder outer;
+      outer.Add("n.zip", nest.Build());
+      nest = outer;
+    }
+    pack.Add("nest.zip", nest.Build());
     dir.Write("C64/pack.zip", pack.Build());
     ZipBuilder broken;
     broken.Add("good.prg", PrgFile("1"));
@@ -74,8 +70,9 @@ struct Collection {
     const std::string dat =
         "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>DB</name></header>\n"
         "<game name=\"Disk\"><description>d</description>\n<rom name=\"d.d64\" size=\"" +
-        std::to_string(disk.bytes().size()) + "\" sha1=\"" + Sha1Hex(disk.bytes()) +
-        "\"/>\n<rom name=\"a.prg\" size=\"4\" sha1=\"" + Sha1Hex(PrgFile("AB")) + "\"/></game>\n</datafile>\n";
+        std::to_string(disk.bytes().size()) + "\" sha1=\"" + LowerHex(HashesOf(disk.bytes()).sha1) +
+        "\"/>\n<rom name=\"a.prg\" size=\"4\" sha1=\"" + LowerHex(HashesOf(PrgFile("AB")).sha1) +
+        "\"/></game>\n</datafile>\n";
     dir.Write("dats/db.dat", ToBytes(dat));
     AgeAll(dir.path());
   }
@@ -105,26 +102,19 @@ std::string ReadAll(const fs::path& path) {
 // hashes it needs.
 TEST(Catalogue, SameBytesInEveryLayoutAndOnEveryThreadCount) {
   const Collection c;
-  const Args layouts[] = {{},
-                          {"-l"},
-                          {"--json"},
-                          {"--duplicates"},
-                          {"--duplicates", "--json"},
-                          {"--dat"},
-                          {"-k"},
-                          {"-k", "--json"},
-                          {"--match", "dats"},
-                          {"--match", "dats", "--json"},
-                          {"--match", "dats", "--dat"},
-                          {"-l", "-k"}};
+  const char* layouts[] = {"",   "-l",        "--json",       "--duplicates",        "--duplicates --json", "--dat",
+                           "-k", "-k --json", "--match dats", "--match dats --json", "--match dats --dat",  "-l -k"};
   for (const char* threads : {"-j1", "-j8"}) {
-    for (const Args& layout : layouts) {
-      const Args args = With(With({threads}, layout), {"-r", "C64"});
+    for (const char* layout : layouts) {
+      Args args{threads};
+      for (std::istringstream words(layout); words >> args.emplace_back();) {
+      }
+      args.back() = "-r", args.push_back("C64");
       const std::string plain = All(c.Run(args));
       const std::string filling = All(c.Run(With({"--db", "c.db"}, args)));
       const std::string reading = All(c.Run(With({"--db=c.db"}, args)));
-      EXPECT_EQ(filling, plain) << args[1];
-      EXPECT_EQ(reading, plain) << args[1];
+      EXPECT_EQ(filling, plain) << threads << " " << layout;
+      EXPECT_EQ(reading, plain) << threads << " " << layout;
     }
   }
   EXPECT_GT(c.Rows(), 0u);
@@ -248,23 +238,9 @@ pid_t StartStuck(const fs::path& dir, const Args& args) {
   if (pipe(fds) != 0) {
     return -1;
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);
-    alarm(60);
-    std::vector<std::string> all{ZUMTAL_BINARY};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (chdir(dir.c_str()) == 0) {
-      execv(argv[0], argv.data());
-    }
-    _exit(127);
-  }
-  close(fds[1]);  // the reading end stays open and unread
+  const int null = open("/dev/null", O_WRONLY);
+  const pid_t pid = StartProgram(dir, args, fds[1], null);
+  close(null), close(fds[1]);  // the reading end stays open and unread
   return pid;
 }
 

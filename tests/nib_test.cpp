@@ -5,6 +5,7 @@
 #include <map>
 
 #include "nib_builder.h"
+#include "readers/archives.h"
 #include "readers/gcr.h"
 #include "readers/nbz.h"
 #include "readers/nib_image.h"
@@ -20,11 +21,11 @@ using Faults = std::map<Place, char>;
 
 // Programs over the first 30 tracks or so, each with a short last sector;
 // the sectors after them stay zero.
-Bytes SampleDisk(std::uint32_t seed = 1) {
+Bytes SampleDisk() {
   DiskBuilder disk;
   disk.SetDiskName("SAMPLE");
   for (std::uint32_t i = 0; i < 5; ++i) {
-    disk.AddProgram("P" + std::to_string(i), Program(0x0801, 20000 + 3001 * i, seed + i), static_cast<int>(1 + i));
+    disk.AddProgram("P" + std::to_string(i), Program(0x0801, 20000 + 3001 * i, 1 + i), static_cast<int>(1 + i));
   }
   return disk.bytes();
 }
@@ -73,40 +74,6 @@ Faults ReadNib(const Bytes& nib, const Bytes& d64) {
   EXPECT_TRUE(HasNibSignature(file));
   NibImage image(file);
   return Compare(image, d64);
-}
-
-Faults ReadNbz(const Bytes& d64, int marker) {
-  InputFile file(NbzCompress(NibBuilder(d64).Build(), marker));
-  Bytes nib;
-  EXPECT_TRUE(DecompressNbz(file, nib).ok);
-  return ReadNib(nib, d64);
-}
-
-Faults ReadZipcode(const Bytes& d64) {
-  const ZipcodeBuilder set(d64, d64[kD64Format.Position(1, 0) + 9]);
-  ZipcodeDisk disk;
-  for (int part = 1; part <= 4; ++part) {
-    InputFile file(set.Build(part));
-    EXPECT_FALSE(disk.AddFile(file, part).damaged) << part;
-  }
-  return Compare(disk, d64);
-}
-
-// The same disks through each format give their D64's sectors back, and
-// nothing past track 35 or past a track's count.
-TEST(DiskDumps, RoundTrips) {
-  const struct {
-    const char* what;
-    Faults (*read)(const Bytes& d64);
-  } formats[] = {{"NIB", [](const Bytes& d) { return ReadNib(NibBuilder(d).Build(), d); }},
-                 {"NBZ, least used marker", [](const Bytes& d) { return ReadNbz(d, -1); }},
-                 {"NBZ, gap byte as marker", [](const Bytes& d) { return ReadNbz(d, 0x55); }},
-                 {"Zipcode", ReadZipcode}};
-  for (const auto& format : formats) {
-    for (const std::uint32_t seed : {1u, 2u}) {
-      EXPECT_EQ(format.read(SampleDisk(seed)), Faults{}) << format.what << ", disk " << seed;
-    }
-  }
 }
 
 // Each case edits the builder, then its table, then the file.
@@ -189,14 +156,7 @@ TEST(NibImage, BlocksCutByTheEndAreNotJoined) {
 TEST(Nbz, CodesAndDamage) {
   constexpr std::uint8_t M = 0xAA;
   constexpr auto kMost = static_cast<std::size_t>(kNbzMostOutput);
-  const auto join = [](std::initializer_list<Bytes> parts) {
-    Bytes bytes;
-    for (const Bytes& part : parts) {
-      bytes.insert(bytes.end(), part.begin(), part.end());
-    }
-    return bytes;
-  };
-  const Bytes fill = join({{M, 1, M}, NbzNumber(kMost - 1), {1}});  // exactly the most output
+  const Bytes fill = Joined({{M, 1, M}, NbzNumber(kMost - 1), {1}});  // exactly the most output
   const struct {
     Bytes input;
     Bytes output;
@@ -207,7 +167,7 @@ TEST(Nbz, CodesAndDamage) {
       {{M, 1, 2, M, 0, 3}, {1, 2, M, 3}},
       {{M, 7, M, 5, 1}, Bytes(6, 7)},
       {{M, 1, 2, 3, M, 5, 2}, {1, 2, 3, 2, 3, 2, 3, 2}},
-      {join({{M, 4, M}, NbzNumber(300), {1}}), Bytes(301, 4)},
+      {Joined({{M, 4, M}, NbzNumber(300), {1}}), Bytes(301, 4)},
       {{M, 1, M, 0x80, 0x00, 1}, {1}},
       {fill, Bytes(kMost, 1)},
       {{M, 1, M, 2, 0}, {}, 2},
@@ -216,12 +176,12 @@ TEST(Nbz, CodesAndDamage) {
       {{M, 1, M, 2}, {}, 2},
       {{M, 1, M, 2, 0x81}, {}, 2},
       {{M, 1, 2, M}, {}, 3},
-      {join({{M, 1, M}, NbzNumber(kMost), {1}}), {}, 2},
-      {join({{M, 1, M}, NbzNumber(std::uint64_t{1} << 60), {1}}), {}, 2},
-      {join({{M, 1, M}, Bytes(20, 0xFF), {1, 1}}), {}, 2},
-      {join({fill, {9}}), {}, static_cast<std::int64_t>(fill.size())},
-      {join({fill, {M, 0}}), {}, static_cast<std::int64_t>(fill.size())},
-      {join({fill, {M, 1, 1}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({{M, 1, M}, NbzNumber(kMost), {1}}), {}, 2},
+      {Joined({{M, 1, M}, NbzNumber(std::uint64_t{1} << 60), {1}}), {}, 2},
+      {Joined({{M, 1, M}, Bytes(20, 0xFF), {1, 1}}), {}, 2},
+      {Joined({fill, {9}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({fill, {M, 0}}), {}, static_cast<std::int64_t>(fill.size())},
+      {Joined({fill, {M, 1, 1}}), {}, static_cast<std::int64_t>(fill.size())},
   };
   for (const auto& c : cases) {
     InputFile file(c.input);
@@ -295,12 +255,27 @@ TEST(Zipcode, FilesAndDamage) {
   }
 }
 
+// A part's number from its name, or 0; a folder's walk catalogues the parts
+// of a set, and no other .z64 file.
 TEST(Zipcode, FileNames) {
-  for (const char* name : {"1!Game (1987)(Maker).z64", "4!x.Z64", "2!.z64"}) {
-    EXPECT_EQ(ZipcodeFileNumber(name), name[0] - '0') << name;
+  const std::pair<const char*, int> cases[] = {{"1!Game (1987)(Maker).z64", 1},
+                                               {"4!A.Z64", 4},
+                                               {"2!.z64", 2},
+                                               {"5!x.z64", 0},
+                                               {"0!x.z64", 0},
+                                               {"1x.z64", 0},
+                                               {"!1x.z64", 0},
+                                               {"1!z64", 0},
+                                               {"1!x.z640", 0},
+                                               {"a.z64", 0}};
+  for (const auto& [name, part] : cases) {
+    EXPECT_EQ(ZipcodeFileNumber(name), part) << name;
+    EXPECT_EQ(IsCatalogued(name), part != 0) << name;
   }
-  for (const char* name : {"5!x.z64", "0!x.z64", "1x.z64", "!1x.z64", "1!x.d64", "1!z64", "1!x.z640"}) {
-    EXPECT_EQ(ZipcodeFileNumber(name), 0) << name;
+  EXPECT_EQ(ZipcodeFileNumber("1!x.d64"), 0);
+  // A walk looks at the last part of a member's path.
+  for (const auto& [name, catalogued] : {std::pair{"x/1!a.z64", true}, {"dir/a.z64", false}, {"1!/a.z64", false}}) {
+    EXPECT_EQ(IsCatalogued(name), catalogued) << name;
   }
   EXPECT_EQ(ZipcodeSiblingName("1!Game (1987)(Maker).z64", 3), "3!Game (1987)(Maker).z64");
 }

@@ -20,6 +20,21 @@ ProgramHashes InRuns(ProgramHash& hash, const Bytes& bytes, std::size_t run) {
   return hash.Finish();
 }
 
+// Published check values: the MD5 (RFC 1321) and SHA-1 (FIPS 180) of no
+// bytes, and the CRC-32 check value of "123456789"; one hasher for all, an
+// empty run first, then runs of half the input.
+TEST(ProgramHash, StandardTestVectors) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "00000000 d41d8cd98f00b204e9800998ecf8427e da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+      {"123456789", "cbf43926 25f9e794323b453885f5181f1b624d0b f7c3bc1d808e04732adf679965ccc34ca7ae3441"},
+  };
+  ProgramHash hash;
+  for (const auto& [input, hashes] : cases) {
+    hash.Take(reinterpret_cast<const std::uint8_t*>(input.data()), 0);
+    EXPECT_EQ(Text(InRuns(hash, ToBytes(input), input.size() / 2 + 1)), hashes) << input;
+  }
+}
+
 // Runs shorter than, as long as and longer than what is gathered, and runs
 // that straddle its end, give the values of one call.
 TEST(ProgramHash, RunsOfAnySizeGiveTheValuesOfOneCall) {

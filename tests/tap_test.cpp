@@ -178,6 +178,28 @@ TEST(Tap, PulseForms) {
   }
 }
 
+// Where the lead-in before a header starts, when its first pulses lie at the
+// bounds of a run (each pulse within 12% of the mean), written at a speed
+// that makes its short pulses 50 units: 44 and 56 beside each other, in
+// either order (28/22 apart, as far as a run allows), stay in it; 44 first stays, 43 leaves the
+// run at the sixth pulse; 57 first, at the seventh; 44 then 57 part at once.
+TEST(Tap, LeadInBounds) {
+  const Bytes program = Program(0x0801, 100, 8);
+  const struct {
+    Bytes first;
+    std::uint64_t runStart;  // pulses into `first` where the lead-in starts
+  } rows[] = {{{50, 44, 56}, 0}, {{50, 56, 44}, 0}, {{44}, 0}, {{43}, 6}, {{57}, 7}, {{50, 44, 57}, 9}};
+  for (const auto& row : rows) {
+    TapBuilder builder({1, 50.0 / 48, 0, 1});
+    builder.AddPause();
+    const std::uint64_t start = builder.Offset();
+    builder.AddRaw(row.first);
+    builder.AddProgram("EDGE", program);
+    EXPECT_EQ(Decode(builder.Build()), Lines{Expected("EDGE", program, start + row.runStart)})
+        << ::testing::PrintToString(row.first);
+  }
+}
+
 TEST(Tap, HeaderCheck) {
   const struct {
     std::string_view signature;
@@ -223,8 +245,8 @@ TEST(TapReader, ReportsAndDamage) {
   EXPECT_EQ(stop.output, line("FIRST", first));
   EXPECT_EQ(stop.status, 100);
   const ReaderResult kept = RunReader(ReadTap, bytes, "g.tap", Layout::kCsv, {}, true);
-  EXPECT_EQ(kept.output, line("FIRST", first) + "!Error: g.tap: BROKEN: data block at byte " +
-                             std::to_string(damaged) + " has no good copy\r\n" + line("LAST", second));
+  EXPECT_EQ(kept.output, line("FIRST", first) + "!Error: g.tap: BROKEN: data block at byte " + std::to_string(damaged) +
+                             " has no good copy\r\n" + line("LAST", second));
   EXPECT_EQ(RunReader(ReadTap, TapBuilder().Build("C16-TAPE-RAW"), "c.tap").output,
             "!Error: c.tap is not C64 file.\r\n");
 }

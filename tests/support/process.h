@@ -52,6 +52,31 @@ inline constexpr unsigned kHungAfter = 300;
 inline constexpr unsigned kHungAfter = 60;
 #endif
 
+// Starts the program in `dir`, its standard output on `out` (closed when
+// -1) and its standard error on `errors`.
+inline pid_t StartProgram(const std::filesystem::path& dir, std::vector<std::string> args, int out, int errors) {
+  args.insert(args.begin(), ZUMTAL_BINARY);
+  std::vector<char*> argv;
+  for (auto& arg : args) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    out < 0 ? close(1) : dup2(out, 1);
+    dup2(errors, 2);
+    signal(SIGPIPE, SIG_DFL);
+    alarm(kHungAfter);             // survives exec: a hung run dies of SIGALRM
+    const rlimit files{256, 256};  // a descriptor kept per file or folder runs out
+    setrlimit(RLIMIT_NOFILE, &files);
+    if (chdir(dir.c_str()) == 0) {
+      execv(argv[0], argv.data());
+    }
+    _exit(127);
+  }
+  return pid;
+}
+
 inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::string> args,
                             Stdout mode = Stdout::kPipe) {
   int fds[2];
@@ -64,26 +89,10 @@ inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::s
     close(fds[0]);
     fds[0] = open("/dev/null", O_RDONLY);
   }
-  args.insert(args.begin(), ZUMTAL_BINARY);
-  std::vector<char*> argv;
-  for (auto& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    mode == Stdout::kDevFull  ? dup2(open("/dev/full", O_WRONLY), 1)
-    : mode == Stdout::kClosed ? close(1)
-                              : dup2(fds[1], 1);
-    dup2(errorsFd, 2);
-    signal(SIGPIPE, SIG_DFL);
-    alarm(kHungAfter);             // survives exec: a hung run dies of SIGALRM
-    const rlimit files{256, 256};  // a descriptor kept per file or folder runs out
-    setrlimit(RLIMIT_NOFILE, &files);
-    if (chdir(dir.c_str()) == 0) {
-      execv(argv[0], argv.data());
-    }
-    _exit(127);
+  const int out = mode == Stdout::kDevFull ? open("/dev/full", O_WRONLY) : mode == Stdout::kClosed ? -1 : fds[1];
+  const pid_t pid = StartProgram(dir, std::move(args), out, errorsFd);
+  if (mode == Stdout::kDevFull) {
+    close(out);
   }
   close(fds[1]);
   RunResult result;
