@@ -108,7 +108,8 @@ rss_huge=$(cd "$root/huge" && peak "$zumtal" huge.prg)
 calls=$(cd "$collection" && strace -f -c -o "$root/strace.txt" "$zumtal" '*' >/dev/null && awk '$NF == "total" { print $(NF-2) }' "$root/strace.txt")
 # The same without the Zipcode sets, whose parts each open the others.
 plain_files=$(cd "$collection" && ls | grep -vc '\.z64$')
-plain_calls=$(cd "$collection" && strace -f -c -o "$root/strace-plain.txt" "$zumtal" '*.[dgnpt][0-9a-z][0-9a-z]' >/dev/null &&
+plain_calls=$(cd "$collection" && strace -f -c -o "$root/strace-plain.txt" "$zumtal" '*.d64' '*.d71' '*.d81' '*.g64' \
+  '*.nib' '*.nbz' '*.prg' '*.t64' >/dev/null &&
   awk '$NF == "total" { print $(NF-2) }' "$root/strace-plain.txt")
 
 # 4. Linearity: one quoted pattern over 10,000 and 100,000 small files.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -14,18 +13,11 @@ namespace {
 
 constexpr const char* kBeyondTheEnd = "data beyond the end of the file";
 
-// First reads of files in this process, and those of them that waited for
-// the disk. The files count as cold once a quarter of the first reads, and
-// at least eight, waited: one read now and then that the scheduler holds up
-// does not make them so.
+// First reads of files in this process, and those of them whose bytes were
+// not all in the system's cache. The files count as cold once a quarter of
+// the first reads, and at least eight, had to wait for the disk.
 std::atomic<std::uint64_t> firstReads{0};
 std::atomic<std::uint64_t> waitedReads{0};
-
-// Whether a read of `bytes` took longer than the page cache ever takes for
-// them: 100 us, and 2 ns a byte (500 MB/s).
-bool Waited(std::chrono::steady_clock::duration took, std::size_t bytes) {
-  return took > std::chrono::microseconds(100) + std::chrono::nanoseconds(2 * bytes);
-}
 
 }  // namespace
 
@@ -97,8 +89,17 @@ void InputFile::Fill() {
   const std::uint64_t start = length_ <= kWindow ? 0 : position_ & ~std::uint64_t{4095};
   const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, length_ - start));
   std::size_t got = 0;
-  const bool first = start == 0 && windowLength_ == 0;
-  const auto began = first ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+  // A file's first read asks the cache alone first: whether that had the
+  // bytes tells a warm collection from a cold one, at no extra call when
+  // it had.
+  if (start == 0 && windowLength_ == 0 && want > 0) {
+    const std::int64_t count = ReadCachedAt(handle_, 0, window, want);
+    firstReads.fetch_add(1, std::memory_order_relaxed);
+    if (count == kNotCached || (count >= 0 && static_cast<std::size_t>(count) < want)) {
+      waitedReads.fetch_add(1, std::memory_order_relaxed);
+    }
+    got = count > 0 ? static_cast<std::size_t>(count) : 0;
+  }
   while (got < want) {
     const std::int64_t count = ReadAt(handle_, start + got, window + got, want - got);
     if (count < 0) {
@@ -108,12 +109,6 @@ void InputFile::Fill() {
       break;  // the file is shorter now than when it was opened
     }
     got += static_cast<std::size_t>(count);
-  }
-  if (began != std::chrono::steady_clock::time_point()) {
-    firstReads.fetch_add(1, std::memory_order_relaxed);
-    if (Waited(std::chrono::steady_clock::now() - began, got)) {
-      waitedReads.fetch_add(1, std::memory_order_relaxed);
-    }
   }
   window_ = window;
   windowStart_ = start;

@@ -21,6 +21,11 @@ bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle
 // -1 on a read error.
 std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
 
+// As ReadAt, from the system's cache alone: kNotCached when the bytes at
+// `offset` would have to wait for the disk (a count short of `size` may
+// also mean that the rest would). Where the system cannot tell, a plain read.
+inline constexpr std::int64_t kNotCached = -2;
+std::int64_t ReadCachedAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
 // Asks the system to read the whole file ahead, without waiting for it.
 void ReadAhead(FileHandle handle);
 

@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "readers/platform_file.h"
@@ -36,6 +38,30 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
     }
     return count;
   }
+}
+
+std::int64_t ReadCachedAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  // Systems without RWF_NOWAIT for cached reads say so once.
+  static std::atomic<bool> unsupported{false};
+  if (!unsupported.load(std::memory_order_relaxed)) {
+    iovec vector{buffer, size};
+    for (;;) {
+      const ssize_t count = preadv2(static_cast<int>(handle.value), &vector, 1, static_cast<off_t>(offset), RWF_NOWAIT);
+      if (count >= 0) {
+        return count;
+      }
+      if (errno == EAGAIN) {
+        return kNotCached;
+      }
+      if (errno != EINTR) {
+        break;
+      }
+    }
+    if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
+      unsupported.store(true, std::memory_order_relaxed);
+    }
+  }
+  return ReadAt(handle, offset, buffer, size);
 }
 
 void ReadAhead(FileHandle handle) { posix_fadvise(static_cast<int>(handle.value), 0, 0, POSIX_FADV_WILLNEED); }

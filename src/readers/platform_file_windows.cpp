@@ -40,6 +40,10 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
   return count;
 }
 
+std::int64_t ReadCachedAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  return ReadAt(handle, offset, buffer, size);
+}
+
 // The system reads ahead on its own as a file is read in order.
 void ReadAhead(FileHandle handle) { (void)handle; }
 
