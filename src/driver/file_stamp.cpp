@@ -1,6 +1,7 @@
 #include "driver/file_stamp.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace zumtal {
 
@@ -12,12 +13,17 @@ void StampBeside(const FoundFile& file, const std::vector<std::string>& bareName
     stamp.beside += bare;
     if (StampFile(FoundFile{shownFolder + bare, folder + bare, file.directory, bare}, sibling)) {
       stamp.beside += ' ' + std::to_string(sibling.size) + ' ' + std::to_string(sibling.modifiedNs);
-      stamp.newestNs = std::max(stamp.newestNs, sibling.modifiedNs);
+      stamp.besideNewestNs = std::max(stamp.besideNewestNs, sibling.modifiedNs);
     } else {
       stamp.beside += " absent";
     }
     stamp.beside += '\n';
   }
+}
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace zumtal

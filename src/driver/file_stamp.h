@@ -17,8 +17,8 @@ struct FileStamp {
   // For a file read with the files beside it (a Zipcode part): their names
   // with their sizes and times, or as absent; empty for any other file.
   std::string beside;
-  // The newest modification time among the file and those beside it.
-  std::int64_t newestNs = 0;
+  // The newest modification time among those files; 0 when there are none.
+  std::int64_t besideNewestNs = 0;
 };
 
 // The separator of the absolute paths.

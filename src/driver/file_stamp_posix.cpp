@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -66,13 +65,7 @@ bool StampFile(const FoundFile& file, FileStamp& stamp) {
   stamp.path = AbsolutePath(file.directory == -1 ? file.path : file.name);
   stamp.size = static_cast<std::uint64_t>(info.st_size);
   stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  stamp.newestNs = stamp.modifiedNs;
   return !stamp.path.empty();
-}
-
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
 }
 
 }  // namespace zumtal

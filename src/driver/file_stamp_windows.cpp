@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <chrono>
-
 #include "driver/file_stamp.h"
 
 namespace zumtal {
@@ -43,13 +41,7 @@ bool StampFile(const FoundFile& file, FileStamp& stamp) {
   const std::int64_t steps = static_cast<std::int64_t>(
       (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime);
   stamp.modifiedNs = (steps - kEpochSteps) * 100;
-  stamp.newestNs = stamp.modifiedNs;
   return !stamp.path.empty();
-}
-
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
 }
 
 }  // namespace zumtal

@@ -367,7 +367,7 @@ class Finder : public TreeVisitor {
       }
       // File times advance in coarse steps: a file changed just now could
       // change again within the same time.
-      if (job.stamp.newestNs < keeping_.storeBefore) {
+      if (std::max(job.stamp.modifiedNs, job.stamp.besideNewestNs) < keeping_.storeBefore) {
         job.record = std::make_unique<FileRecord>();
       }
     }
