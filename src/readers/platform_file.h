@@ -26,6 +26,7 @@ std::int64_t ReadAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffe
 // also mean that the rest would). Where the system cannot tell, a plain read.
 inline constexpr std::int64_t kNotCached = -2;
 std::int64_t ReadCachedAt(FileHandle handle, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+
 // Asks the system to read the whole file ahead, without waiting for it.
 void ReadAhead(FileHandle handle);
 
