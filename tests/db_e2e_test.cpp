@@ -202,6 +202,7 @@ TEST(Catalogue, ForeignNewerDamagedAndOlderFiles) {
   // The header: page size at 16, user_version at 60, application_id at 68,
   // big-endian; the second page is the first table's root.
   const std::size_t page = std::size_t{static_cast<std::uint8_t>(made[16])} << 8 | static_cast<std::uint8_t>(made[17]);
+  EXPECT_EQ(page, 16384u);  // a new catalogue's pages
   const struct {
     const char* what;
     std::size_t at;

@@ -225,9 +225,13 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
     return fail(handle != nullptr ? sqlite3_errmsg(handle) : "cannot be opened");
   }
   sqlite3_busy_timeout(handle, 5000);
+  // A new catalogue gets 16 KiB pages: a file's rows take fewer of them,
+  // and fewer writes. The size is taken when the file is first read, so it
+  // is asked for before that; a file that exists keeps its own.
   // The lock, held from the first transaction to the end of the run:
   // another run waits for it, and gives up after five seconds.
-  if (!db->Exec("PRAGMA locking_mode=EXCLUSIVE") || !db->Exec("BEGIN EXCLUSIVE")) {
+  if (!db->Exec("PRAGMA page_size=16384") || !db->Exec("PRAGMA locking_mode=EXCLUSIVE") ||
+      !db->Exec("BEGIN EXCLUSIVE")) {
     return fail(sqlite3_errcode(handle) == SQLITE_BUSY
                     ? "in use by another run (waited 5 seconds)"
                     : std::string("not a zumtal catalogue (") + sqlite3_errmsg(handle) + ")");
@@ -267,11 +271,10 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
     return fail("a catalogue of a newer zumtal (schema " + std::to_string(version) + ")");
   }
   // The log from here on (the lock stays: exclusive mode keeps it), and a
-  // checkpoint (two syncs) only every 32 MiB of it. A new catalogue gets
-  // 16 KiB pages: a file's rows take fewer of them, and fewer writes. Its
-  // first 64 MiB are read through a mapping, without copies; 8 MiB of
-  // pages are cached.
-  if (!db->Exec("COMMIT") || (empty && !db->Exec("PRAGMA page_size=16384")) || !db->Exec("PRAGMA synchronous=NORMAL") ||
+  // checkpoint (two syncs) only every 2,048 pages of it (32 MiB in a new
+  // catalogue). Its first 64 MiB are read through a mapping, without
+  // copies; 8 MiB of pages are cached.
+  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") ||
       !db->Exec("PRAGMA journal_mode=WAL") || !db->Exec("PRAGMA wal_autocheckpoint=2048") ||
       !db->Exec("PRAGMA cache_size=-8192") || !db->Exec("PRAGMA mmap_size=67108864")) {
     return fail(sqlite3_errmsg(handle));
