@@ -42,7 +42,7 @@ struct Collection {
     disk.AddProgram("ONE", Program(0x0801, 3000, 11));
     disk.AddProgram("TWO", Program(0xC000, 300, 12));
     T64Builder tape("DB TAPE", 2);
-    tape.AddProgram("TAPED", Program(0x1000, 700, 13));
+    tape.AddProgram("TAPED\xA0\x01", Program(0x1000, 700, 13));  // a name shown with the bytes as they are
     dir.Write("C64/a.prg", PrgFile("AB"));
     dir.Write("C64/disks/d.d64", disk.bytes());
     dir.Write("C64/disks/d2.d64.gz", Gzip(disk.bytes()));
@@ -141,6 +141,13 @@ TEST(Catalogue, RowsAreUsedWhileSizeAndTimeHold) {
   EXPECT_EQ(All(c.Run({"--db", "c.db", "C64/a.prg"})), All(c.Run({"C64/a.prg"})));
   c.dir.Write("C64/a.prg", PrgFile("GH"));
   EXPECT_EQ(All(c.Run({"--db", "c.db", "C64/a.prg"})), All(c.Run({"C64/a.prg"})));
+  // An archive's rows, its tape's names shown with the bytes as they are.
+  const fs::path pack = c.dir.path() / "C64/pack.zip";
+  const std::string kept = All(c.Run({"-k", "C64/pack.zip"}));
+  const auto packTime = fs::last_write_time(pack);
+  c.dir.Write("C64/pack.zip", Bytes(fs::file_size(pack), 0));
+  fs::last_write_time(pack, packTime);
+  EXPECT_EQ(All(c.Run({"--db", "c.db", "-k", "C64/pack.zip"})), kept);
 }
 
 // A file gone from a walked folder loses its rows: with the file put back

@@ -3,6 +3,8 @@
 // --duplicates lists.)
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "report/dat_writer.h"
 #include "report/text_encoding.h"
 #include "support/harness.h"
@@ -95,6 +97,26 @@ TEST(JsonText, Utf8RuleAndEscapes) {
     AppendJsonString(json, bytes);
     EXPECT_EQ(json, want) << ToHex(bytes);
     EXPECT_EQ(IsValidUtf8(bytes), expected.find('#') == std::string::npos) << ToHex(bytes);
+  }
+}
+
+// The hex names read back into bytes: what ToHex writes, and nothing else.
+TEST(HexText, BackToBytes) {
+  const std::pair<std::string_view, std::optional<std::string>> cases[] = {
+      {"", ""},
+      {"00A0FF7e", std::nullopt},  // lower case is not written
+      {"4F52A0", "OR\xA0"},
+      {"4F5", std::nullopt},
+      {"4G", std::nullopt},
+      {"0x", std::nullopt},
+  };
+  for (const auto& [hex, expected] : cases) {
+    std::string bytes;
+    EXPECT_EQ(FromHex(hex, bytes), expected.has_value()) << hex;
+    if (expected) {
+      EXPECT_EQ(bytes, *expected) << hex;
+      EXPECT_EQ(ToHex(bytes), hex);
+    }
   }
 }
 

@@ -42,6 +42,25 @@ std::string ToHex(std::string_view text) {
   return hex;
 }
 
+bool FromHex(std::string_view hex, std::string& bytes) {
+  const auto digit = [](char character) {
+    return IsDigit(character) ? character - '0' : character >= 'A' && character <= 'F' ? character - 'A' + 10 : -1;
+  };
+  bytes.clear();
+  if (hex.size() % 2 != 0) {
+    return false;
+  }
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]);
+    const int low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) {
+      return false;
+    }
+    bytes.push_back(static_cast<char>(high << 4 | low));
+  }
+  return true;
+}
+
 void AppendLowerHex(std::string& out, const std::uint8_t* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     out.push_back(kLowerHexDigits[bytes[i] >> 4]);

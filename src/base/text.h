@@ -31,6 +31,9 @@ bool EndsWithIgnoringCase(std::string_view name, std::string_view ending);
 // Two upper-case digits for every byte, leading zeros included, no separator.
 std::string ToHex(std::string_view text);
 
+// The bytes that ToHex wrote; false for anything else.
+bool FromHex(std::string_view hex, std::string& bytes);
+
 // Two lower-case digits per byte, as hash values are written.
 void AppendLowerHex(std::string& out, const std::uint8_t* bytes, std::size_t count);
 

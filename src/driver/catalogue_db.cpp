@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
+#include "base/text.h"
+#include "readers/names.h"
 #include "readers/readers.h"
 #include "report/match.h"
 
@@ -16,6 +19,20 @@ namespace {
 // Files stored per transaction: each file's rows go in whole or not at all,
 // and a commit per file would cost more than the file.
 constexpr int kFilesPerTransaction = 256;
+
+// A program's or line's rowid: its file's id, then its position. The rows
+// of a file are one range, and a file's rows are appended at the end of
+// their table. A file of more rows is not stored.
+constexpr int kPositionBits = 20;
+constexpr std::int64_t kRowsPerFile = std::int64_t{1} << kPositionBits;
+constexpr std::int64_t FirstRow(std::int64_t fileId) { return fileId << kPositionBits; }
+constexpr std::int64_t LastRow(std::int64_t fileId) { return FirstRow(fileId) + kRowsPerFile - 1; }
+
+// How a program's names are shown, from their bytes: as they are, or with
+// every byte outside 32 to 127 as a space (bit 0 the image name, bit 1 the
+// entry name).
+constexpr std::int64_t kImageNameShownPrintable = 1;
+constexpr std::int64_t kEntryNameShownPrintable = 2;
 
 constexpr const char* kSchema = R"(
 CREATE TABLE files(
@@ -32,8 +49,7 @@ CREATE TABLE programs(
   member TEXT NOT NULL,
   image_name TEXT NOT NULL,
   entry_name TEXT NOT NULL,
-  image_name_hex TEXT NOT NULL,
-  entry_name_hex TEXT NOT NULL,
+  names_shown INTEGER NOT NULL,
   format TEXT NOT NULL,
   marker TEXT NOT NULL,
   load_address INTEGER NOT NULL,
@@ -42,9 +58,8 @@ CREATE TABLE programs(
   crc32 INTEGER,
   md5 BLOB,
   sha1 BLOB,
-  sector_errors INTEGER NOT NULL,
-  PRIMARY KEY(file_id, position)
-) WITHOUT ROWID;
+  sector_errors INTEGER NOT NULL
+);
 CREATE TABLE lines(
   file_id INTEGER NOT NULL,
   position INTEGER NOT NULL,
@@ -54,9 +69,8 @@ CREATE TABLE lines(
   size INTEGER,
   crc32 INTEGER,
   md5 BLOB,
-  sha1 BLOB,
-  PRIMARY KEY(file_id, position)
-) WITHOUT ROWID;
+  sha1 BLOB
+);
 )";
 
 constexpr const char* kDropSchema =
@@ -190,6 +204,26 @@ bool MemberOf(std::string_view name, std::string_view file, std::string_view& me
   return true;
 }
 
+// A program's names as bytes, and how they are shown (kImageNameShown...);
+// false when a name is shown in a way that its bytes do not give.
+bool NamesOf(const EntryReport& report, std::string& imageName, std::string& entryName, std::int64_t& shown) {
+  shown = 0;
+  for (const auto& [hex, text, bytes, printable] :
+       {std::tuple(&report.imageNameHex, &report.imageName, &imageName, kImageNameShownPrintable),
+        std::tuple(&report.entryNameHex, &report.entryName, &entryName, kEntryNameShownPrintable)}) {
+    if (!FromHex(*hex, *bytes)) {
+      return false;
+    }
+    if (*text != *bytes) {
+      if (*text != ToPrintable(*bytes)) {
+        return false;
+      }
+      shown |= printable;
+    }
+  }
+  return true;
+}
+
 const Format* FormatNamed(std::string_view name) {
   for (const Format& format : Formats()) {
     if (format.name == name) {
@@ -274,9 +308,9 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   // checkpoint (two syncs) only every 2,048 pages of it (32 MiB in a new
   // catalogue). Its first 64 MiB are read through a mapping, without
   // copies; 8 MiB of pages are cached.
-  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") ||
-      !db->Exec("PRAGMA journal_mode=WAL") || !db->Exec("PRAGMA wal_autocheckpoint=2048") ||
-      !db->Exec("PRAGMA cache_size=-8192") || !db->Exec("PRAGMA mmap_size=67108864")) {
+  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") || !db->Exec("PRAGMA journal_mode=WAL") ||
+      !db->Exec("PRAGMA wal_autocheckpoint=2048") || !db->Exec("PRAGMA cache_size=-8192") ||
+      !db->Exec("PRAGMA mmap_size=67108864")) {
     return fail(sqlite3_errmsg(handle));
   }
   if (empty || version < kCatalogueSchemaVersion) {
@@ -311,18 +345,23 @@ bool CatalogueDb::Prepare() {
   Statements& s = *statements_;
   return s.findFile.Prepare(db_, "SELECT id, size, mtime_ns, hashes, beside FROM files WHERE path = ?") &&
          s.findPrograms.Prepare(db_,
-                                "SELECT position, member, image_name, entry_name, image_name_hex, entry_name_hex, "
-                                "format, load_address, size, raw_crc, crc32, md5, sha1, sector_errors FROM programs "
-                                "WHERE file_id = ? ORDER BY position") &&
+                                "SELECT position, member, image_name, entry_name, md5, sha1, format, load_address, "
+                                "size, raw_crc, crc32, sector_errors, names_shown FROM programs "
+                                "WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid") &&
          s.findLines.Prepare(db_,
                              "SELECT position, kind, member, text, size, crc32, md5, sha1 FROM lines "
-                             "WHERE file_id = ? ORDER BY position") &&
+                             "WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid") &&
          s.deleteFile.Prepare(db_, "DELETE FROM files WHERE id = ?") &&
-         s.deletePrograms.Prepare(db_, "DELETE FROM programs WHERE file_id = ?") &&
-         s.deleteLines.Prepare(db_, "DELETE FROM lines WHERE file_id = ?") &&
+         s.deletePrograms.Prepare(db_, "DELETE FROM programs WHERE rowid BETWEEN ?1 AND ?2") &&
+         s.deleteLines.Prepare(db_, "DELETE FROM lines WHERE rowid BETWEEN ?1 AND ?2") &&
          s.insertFile.Prepare(db_, "INSERT INTO files(path, size, mtime_ns, beside, hashes) VALUES(?, ?, ?, ?, ?)") &&
-         s.insertProgram.Prepare(db_, "INSERT INTO programs VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
-         s.insertLine.Prepare(db_, "INSERT INTO lines VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+         s.insertProgram.Prepare(db_,
+                                 "INSERT INTO programs(rowid, file_id, position, member, image_name, entry_name, "
+                                 "names_shown, format, marker, load_address, size, raw_crc, crc32, md5, sha1, "
+                                 "sector_errors) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
+         s.insertLine.Prepare(db_,
+                              "INSERT INTO lines(rowid, file_id, position, kind, member, text, size, crc32, md5, "
+                              "sha1) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 }
 
 void CatalogueDb::Fail() {
@@ -387,8 +426,8 @@ std::optional<KeptFile> CatalogueDb::Find(const FileStamp& stamp, const std::str
   KeptFile kept{name, {}, hashes};
   Packer rows{kept.rows};
   // Programs and lines share one count of positions: merged in order.
-  Statement& programs = s.findPrograms.Reset().Int(id);
-  Statement& lines = s.findLines.Reset().Int(id);
+  Statement& programs = s.findPrograms.Reset().Int(FirstRow(id)).Int(LastRow(id));
+  Statement& lines = s.findLines.Reset().Int(FirstRow(id)).Int(LastRow(id));
   int program = programs.Step();
   int line = lines.Step();
   while (program == SQLITE_ROW || line == SQLITE_ROW) {
@@ -398,10 +437,10 @@ std::optional<KeptFile> CatalogueDb::Find(const FileStamp& stamp, const std::str
         return std::nullopt;
       }
       rows.Byte(kProgramRow).Byte(static_cast<std::uint8_t>(format - Formats().data()));
-      for (const int column : {1, 2, 3, 4, 5, 11, 12}) {
+      for (const int column : {1, 2, 3, 4, 5}) {
         rows.View(programs.ColumnView(column));
       }
-      for (const int column : {7, 8, 9, 10, 13}) {
+      for (const int column : {7, 8, 9, 10, 11, 12}) {
         rows.Int(programs.ColumnInt(column));
       }
       program = programs.Step();
@@ -445,10 +484,8 @@ FileRecord CatalogueDb::Expand(const KeptFile& kept) {
       EntryReport& report = event.report;
       report.pcFileName = kept.name;
       report.pcFileName += rows.View();
-      report.imageName = rows.View();
-      report.entryName = rows.View();
-      report.imageNameHex = rows.View();
-      report.entryNameHex = rows.View();
+      const std::string_view imageName = rows.View();
+      const std::string_view entryName = rows.View();
       rows.Bytes(event.hashes.md5);
       rows.Bytes(event.hashes.sha1);
       report.loadAddress = static_cast<std::uint16_t>(rows.Int());
@@ -456,6 +493,11 @@ FileRecord CatalogueDb::Expand(const KeptFile& kept) {
       report.rawCrc = static_cast<std::int32_t>(rows.Int());
       event.hashes.crc32 = static_cast<std::uint32_t>(rows.Int());
       report.sectorErrors = static_cast<std::uint32_t>(rows.Int());
+      const std::int64_t shown = rows.Int();
+      report.imageName = (shown & kImageNameShownPrintable) != 0 ? ToPrintable(imageName) : std::string(imageName);
+      report.entryName = (shown & kEntryNameShownPrintable) != 0 ? ToPrintable(entryName) : std::string(entryName);
+      report.imageNameHex = ToHex(imageName);
+      report.entryNameHex = ToHex(entryName);
       continue;
     }
     event.kind = kLineKinds[kind].kind;
@@ -472,19 +514,28 @@ FileRecord CatalogueDb::Expand(const KeptFile& kept) {
 
 bool CatalogueDb::DeleteRows(std::int64_t id) {
   Statements& s = *statements_;
-  return s.deletePrograms.Reset().Int(id).Step() == SQLITE_DONE &&
-         s.deleteLines.Reset().Int(id).Step() == SQLITE_DONE && s.deleteFile.Reset().Int(id).Step() == SQLITE_DONE;
+  return s.deletePrograms.Reset().Int(FirstRow(id)).Int(LastRow(id)).Step() == SQLITE_DONE &&
+         s.deleteLines.Reset().Int(FirstRow(id)).Int(LastRow(id)).Step() == SQLITE_DONE &&
+         s.deleteFile.Reset().Int(id).Step() == SQLITE_DONE;
 }
 
 void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const FileRecord& record) {
   if (!failure_.empty()) {
     return;
   }
-  // Every name must be the file's, to be given the next run's name.
+  if (record.events.size() >= static_cast<std::size_t>(kRowsPerFile)) {
+    return;
+  }
+  // Every name must be the file's, to be given the next run's name, and
+  // every program's names must be shown in a way their bytes give.
+  std::string imageName;
+  std::string entryName;
   for (const RecordedEvent& event : record.events) {
     std::string_view member;
-    if (!MemberOf(event.kind == RecordedEvent::Kind::kProgram ? event.report.pcFileName : event.name, name, member) &&
-        event.kind != RecordedEvent::Kind::kKeyLine) {
+    std::int64_t shown = 0;
+    if (event.kind == RecordedEvent::Kind::kProgram
+            ? !MemberOf(event.report.pcFileName, name, member) || !NamesOf(event.report, imageName, entryName, shown)
+            : !MemberOf(event.name, name, member) && event.kind != RecordedEvent::Kind::kKeyLine) {
       return;
     }
   }
@@ -493,38 +544,50 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
   }
   Statements& s = *statements_;
   const auto failed = [this] { Fail(); };
-  Statement& old = s.findFile.Reset().Text(stamp.path);
-  int step = old.Step();
-  const std::int64_t oldId = step == SQLITE_ROW ? old.ColumnInt(0) : -1;
-  old.Reset();
-  if ((step != SQLITE_ROW && step != SQLITE_DONE) || (oldId >= 0 && !DeleteRows(oldId))) {
-    return failed();
+  const auto insert = [&] {
+    return s.insertFile.Reset()
+        .Text(stamp.path)
+        .Int(static_cast<std::int64_t>(stamp.size))
+        .Int(stamp.modifiedNs)
+        .Text(stamp.beside)
+        .Int(record.hashes)
+        .Step();
+  };
+  int step = insert();
+  if (step == SQLITE_CONSTRAINT) {
+    // The file has rows (an older reading, or this run's of the same file
+    // named twice): they go, and the insert is made again.
+    Statement& old = s.findFile.Reset().Text(stamp.path);
+    step = old.Step();
+    const std::int64_t oldId = old.ColumnInt(0);
+    old.Reset();
+    if (step != SQLITE_ROW || !DeleteRows(oldId)) {
+      return failed();
+    }
+    step = insert();
   }
-  if (s.insertFile.Reset()
-          .Text(stamp.path)
-          .Int(static_cast<std::int64_t>(stamp.size))
-          .Int(stamp.modifiedNs)
-          .Text(stamp.beside)
-          .Int(record.hashes)
-          .Step() != SQLITE_DONE) {
+  if (step != SQLITE_DONE) {
     return failed();
   }
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
   std::int64_t position = 0;
   for (const RecordedEvent& event : record.events) {
     std::string_view member;
+    const std::int64_t row = FirstRow(id) + position;
     if (event.kind == RecordedEvent::Kind::kProgram) {
       const EntryReport& report = event.report;
       const ProgramHashes& hashes = event.hashes;
       MemberOf(report.pcFileName, name, member);
+      std::int64_t shown = 0;
+      NamesOf(report, imageName, entryName, shown);
       step = s.insertProgram.Reset()
+                 .Int(row)
                  .Int(id)
                  .Int(position++)
                  .Text(member)
-                 .Text(report.imageName)
-                 .Text(report.entryName)
-                 .Text(report.imageNameHex)
-                 .Text(report.entryNameHex)
+                 .Text(imageName)
+                 .Text(entryName)
+                 .Int(shown)
                  .Text(event.format->name)
                  .Text(std::string_view(&event.format->marker, 1))
                  .Int(report.loadAddress)
@@ -541,6 +604,7 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
                                      [&](const auto& line) { return line.kind == event.kind; });
       const bool whole = event.kind == RecordedEvent::Kind::kWholeFile;
       step = s.insertLine.Reset()
+                 .Int(row)
                  .Int(id)
                  .Int(position++)
                  .Text(kind->name)
@@ -623,9 +687,17 @@ void CatalogueDb::Finish() {
         return Fail();
       }
     }
-    if (!Exec("DELETE FROM programs WHERE file_id IN (SELECT id FROM gone); "
-              "DELETE FROM lines WHERE file_id IN (SELECT id FROM gone); "
-              "DELETE FROM files WHERE id IN (SELECT id FROM gone);")) {
+    Statement ids;
+    if (!ids.Prepare(db_, "SELECT id FROM gone")) {
+      return Fail();
+    }
+    int step = SQLITE_ROW;
+    while ((step = ids.Step()) == SQLITE_ROW) {
+      if (!DeleteRows(ids.ColumnInt(0))) {
+        return Fail();
+      }
+    }
+    if (step != SQLITE_DONE) {
       return Fail();
     }
   }

@@ -29,7 +29,7 @@ struct KeptFile {
 
 // zumtal's SQLite application_id ("ZMTL") and the schema's version.
 inline constexpr int kCatalogueApplicationId = 0x5A4D544C;
-inline constexpr int kCatalogueSchemaVersion = 2;
+inline constexpr int kCatalogueSchemaVersion = 3;
 
 class CatalogueDb {
  public:
