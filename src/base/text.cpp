@@ -43,16 +43,13 @@ std::string ToHex(std::string_view text) {
 }
 
 bool FromHex(std::string_view hex, std::string& bytes) {
-  const auto digit = [](char character) {
-    return IsDigit(character) ? character - '0' : character >= 'A' && character <= 'F' ? character - 'A' + 10 : -1;
-  };
   bytes.clear();
   if (hex.size() % 2 != 0) {
     return false;
   }
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = digit(hex[i]);
-    const int low = digit(hex[i + 1]);
+    const int high = HexDigitValue(hex[i]);
+    const int low = HexDigitValue(hex[i + 1]);
     if (high < 0 || low < 0) {
       return false;
     }
