@@ -284,5 +284,26 @@ TEST(Catalogue, SecondRunWaitsThenGivesUpAndAKilledRunLeavesAUsableCatalogue) {
   }
 }
 
+// A catalogue that fails in mid-run (here the file may not grow past a
+// limit) gets one line; the output is the run's own, the status 2, and what
+// was stored before stands for the next run.
+TEST(Catalogue, AFailureInMidRunEndsOnlyTheStoring) {
+  TempDir dir;
+  for (int i = 0; i < 2000; ++i) {
+    dir.Write("many/p" + std::to_string(i) + ".prg", PrgFile("PROGRAM NUMBER " + std::to_string(i)));
+  }
+  AgeAll(dir.path());
+  const Args args{"-r", "many"};
+  const RunResult plain = RunProgram(dir.path(), args);
+  const RunResult failing = RunProgram(dir.path(), With({"--db", "c.db"}, args), Stdout::kPipe, 256 * 1024);
+  EXPECT_EQ(failing.output, plain.output);
+  EXPECT_EQ(failing.status, 2);
+  EXPECT_NE(failing.errors.find("the rest of the run is not stored"), std::string::npos) << failing.errors;
+  EXPECT_EQ(std::count(failing.errors.begin(), failing.errors.end(), '\n'), 1) << failing.errors;
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(All(RunProgram(dir.path(), With({"--db", "c.db"}, args))), All(plain)) << run;
+  }
+}
+
 }  // namespace
 }  // namespace zumtal

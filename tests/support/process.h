@@ -53,8 +53,10 @@ inline constexpr unsigned kHungAfter = 60;
 #endif
 
 // Starts the program in `dir`, its standard output on `out` (closed when
-// -1) and its standard error on `errors`.
-inline pid_t StartProgram(const std::filesystem::path& dir, std::vector<std::string> args, int out, int errors) {
+// -1) and its standard error on `errors`; with `fileLimit`, no file it
+// writes may grow past that many bytes (a write past it fails).
+inline pid_t StartProgram(const std::filesystem::path& dir, std::vector<std::string> args, int out, int errors,
+                          rlim_t fileLimit = RLIM_INFINITY) {
   args.insert(args.begin(), ZUMTAL_BINARY);
   std::vector<char*> argv;
   for (auto& arg : args) {
@@ -69,6 +71,11 @@ inline pid_t StartProgram(const std::filesystem::path& dir, std::vector<std::str
     alarm(kHungAfter);             // survives exec: a hung run dies of SIGALRM
     const rlimit files{256, 256};  // a descriptor kept per file or folder runs out
     setrlimit(RLIMIT_NOFILE, &files);
+    if (fileLimit != RLIM_INFINITY) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit size{fileLimit, fileLimit};
+      setrlimit(RLIMIT_FSIZE, &size);
+    }
     if (chdir(dir.c_str()) == 0) {
       execv(argv[0], argv.data());
     }
@@ -78,7 +85,7 @@ inline pid_t StartProgram(const std::filesystem::path& dir, std::vector<std::str
 }
 
 inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::string> args,
-                            Stdout mode = Stdout::kPipe) {
+                            Stdout mode = Stdout::kPipe, rlim_t fileLimit = RLIM_INFINITY) {
   int fds[2];
   char errorsPath[] = "/tmp/zumtal-stderr-XXXXXX";  // read after the run
   const int errorsFd = mkstemp(errorsPath);
@@ -90,7 +97,7 @@ inline RunResult RunProgram(const std::filesystem::path& dir, std::vector<std::s
     fds[0] = open("/dev/null", O_RDONLY);
   }
   const int out = mode == Stdout::kDevFull ? open("/dev/full", O_WRONLY) : mode == Stdout::kClosed ? -1 : fds[1];
-  const pid_t pid = StartProgram(dir, std::move(args), out, errorsFd);
+  const pid_t pid = StartProgram(dir, std::move(args), out, errorsFd, fileLimit);
   if (mode == Stdout::kDevFull) {
     close(out);
   }
