@@ -45,7 +45,7 @@ TEST(DatWriter, GamesRomsAndComments) {
   Add(games, "games.d64", "", 0, 6);  // the same name again, for the next container: a game of its own
   games.EndContainer();
   games.EndContainer();
-  Add(games, "R&D <\"1\">\xC3\xA9\xFF\x02.prg", "R&D <\"1\">\xC3\xA9\xFF\x02", 3, 7);
+  Add(games, "R&D <\"1\">\t\n\r\xC3\xA9\xFF\x02.prg", "R&D <\"1\">\xC3\xA9\xFF\x02", 3, 7);
   Add(games, "GAMES.D64", "\xC3\xA0", 3, 8);  // another name: a new game, without EndContainer
   games.Finish();
   EXPECT_EQ(Body(gamesOut), "\t<!-- !Error: readme.txt is not C64 file. -->\r\n" +
@@ -54,7 +54,7 @@ TEST(DatWriter, GamesRomsAndComments) {
                                                       "\t\t<!-- !Error: games.d64: a- -b- - - -->\r\n" +
                                                       Rom("A_B_C_D_E_F_G_H_I_J_.prg", 3, 5)) +
                                 Game("games.d64 (2)", Rom("noname.prg", 2, 6)) +
-                                Game("R&amp;D &lt;&quot;1&quot;&gt;\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.prg",
+                                Game("R&amp;D &lt;&quot;1&quot;&gt;&#9;&#10;&#13;\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD.prg",
                                      Rom("R&amp;D __1__\xC3\xA9\xEF\xBF\xBD_.prg", 5, 7)) +
                                 Game("GAMES.D64 (3)", Rom("\xC3\xA0.prg", 5, 8)) + "</datafile>\r\n");
   // A run-ending failure inside a game.
