@@ -303,6 +303,19 @@ TEST(Catalogue, AFailureInMidRunEndsOnlyTheStoring) {
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(All(RunProgram(dir.path(), With({"--db", "c.db"}, args))), All(plain)) << run;
   }
+  // A run that a damaged file ends keeps what it stored before it: the
+  // rows stand for the first file's old bytes.
+  dir.Write("ends/a.prg", PrgFile("AB"));
+  dir.Write("ends/z.prg", Bytes{1});
+  AgeAll(dir.path() / "ends");
+  const std::string before = RunProgram(dir.path(), {"ends/a.prg"}).output;
+  ASSERT_EQ(RunProgram(dir.path(), {"--db", "e.db", "-r", "ends"}).status, 100);
+  const fs::path a = dir.path() / "ends/a.prg";
+  const auto time = fs::last_write_time(a);
+  dir.Write("ends/a.prg", PrgFile("CD"));
+  fs::last_write_time(a, time);
+  EXPECT_NE(RunProgram(dir.path(), {"ends/a.prg"}).output, before);
+  EXPECT_EQ(RunProgram(dir.path(), {"--db", "e.db", "ends/a.prg"}).output, before);
 }
 
 }  // namespace
