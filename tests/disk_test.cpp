@@ -214,6 +214,7 @@ TEST_P(DiskReader, DamagedImages) {
   } cases[] = {
       {"", 100, "cut in the disk name", [](D d) { CutAt(d, d.Header(), d.format().diskNameOffset + 15); }, true},
       {both, 100, "cut in entry 7 of the first directory sector", [](D d) { CutAt(d, d.Directory(0), 244); }, true},
+      {both, 100, "cut right after entry 2's name", [](D d) { CutAt(d, d.Directory(0), 32 + 21); }, true},
       {both, 0, "cut after the first directory sector", [](D d) { CutAt(d, d.Directory(0), 256); }, true},
       {good, 100, "chain to the track after the image's", [](D d) { d.Link(S(1, 1), S(d.tracks() + 1, 0)); }},
       // Two past: no place in a plain image's table either.

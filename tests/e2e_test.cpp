@@ -198,6 +198,7 @@ TEST(EndToEnd, RecursiveTreeWithArchives) {
   dir.Write("C64/readme.txt", {});
   dir.Write("C64/.hidden/h.prg", PrgFile("H"));
   fs::create_directory_symlink("..", dir.path() / "C64/Games/up");
+  fs::create_directory_symlink("Games", dir.path() / "C64/linked.d64");  // a folder's link, named as a disk
   RunScenarios("archives", dir.path(), {"-r C64", "-r -k C64/", "-r C64/*.prg", "C64/Games/pack.zip"});
 }
 

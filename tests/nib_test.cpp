@@ -266,6 +266,7 @@ TEST(Zipcode, FileNames) {
                                                {"1x.z64", 0},
                                                {"!1x.z64", 0},
                                                {"1!z64", 0},
+                                               {"1!", 0},
                                                {"1!x.z640", 0},
                                                {"a.z64", 0}};
   for (const auto& [name, part] : cases) {
