@@ -42,6 +42,15 @@ std::string ToHex(std::string_view text) {
   return hex;
 }
 
+namespace {
+
+// The value of an upper-case hex digit as ToHex writes it; -1 for anything else.
+int HexDigitValue(char character) {
+  return IsDigit(character) ? character - '0' : character >= 'A' && character <= 'F' ? character - 'A' + 10 : -1;
+}
+
+}  // namespace
+
 bool FromHex(std::string_view hex, std::string& bytes) {
   bytes.clear();
   if (hex.size() % 2 != 0) {

@@ -31,11 +31,6 @@ bool EndsWithIgnoringCase(std::string_view name, std::string_view ending);
 // Two upper-case digits for every byte, leading zeros included, no separator.
 std::string ToHex(std::string_view text);
 
-// The value of an upper-case hex digit as ToHex writes it; -1 for anything else.
-constexpr int HexDigitValue(char character) {
-  return IsDigit(character) ? character - '0' : character >= 'A' && character <= 'F' ? character - 'A' + 10 : -1;
-}
-
 // The bytes that ToHex wrote; false for anything else.
 bool FromHex(std::string_view hex, std::string& bytes);
 

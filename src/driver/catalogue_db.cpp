@@ -203,34 +203,31 @@ bool MemberOf(std::string_view name, std::string_view file, std::string_view& me
   return true;
 }
 
-// How `text` shows the bytes that `hex` spells: 0 as they are, `spaced`
-// with every byte outside 32 to 127 as a space (as ToPrintable makes it);
-// -1 when neither, or `hex` is not ToHex's.
-std::int64_t ShownForm(std::string_view hex, std::string_view text, std::int64_t spaced) {
-  if (hex.size() != 2 * text.size()) {
+// How `text` shows `bytes`: 0 as they are, `spaced` with every byte outside
+// 32 to 127 as a space (as ToPrintable makes it); -1 when neither.
+std::int64_t ShownForm(std::string_view bytes, std::string_view text, std::int64_t spaced) {
+  if (bytes == text) {
+    return 0;
+  }
+  if (bytes.size() != text.size()) {
     return -1;
   }
-  bool asTheyAre = true;
-  bool withSpaces = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const int high = HexDigitValue(hex[2 * i]);
-    const int low = HexDigitValue(hex[2 * i + 1]);
-    if (high < 0 || low < 0) {
+    if (text[i] != PrintableByte(bytes[i])) {
       return -1;
     }
-    const int byte = high << 4 | low;
-    const int shown = static_cast<std::uint8_t>(text[i]);
-    asTheyAre = asTheyAre && shown == byte;
-    withSpaces = withSpaces && shown == (byte < 32 || byte > 127 ? ' ' : byte);
   }
-  return asTheyAre ? 0 : withSpaces ? spaced : -1;
+  return spaced;
 }
 
-// How a program's names are shown (kImageNameShown... added); -1 when
-// either is shown in a way that its bytes do not give.
-std::int64_t NamesShown(const EntryReport& report) {
-  const std::int64_t image = ShownForm(report.imageNameHex, report.imageName, kImageNameShownPrintable);
-  const std::int64_t entry = ShownForm(report.entryNameHex, report.entryName, kEntryNameShownPrintable);
+// A program's names as bytes, and how they are shown (kImageNameShown...
+// added); -1 when either is shown in a way that its bytes do not give.
+std::int64_t NamesOf(const EntryReport& report, std::string& imageName, std::string& entryName) {
+  if (!FromHex(report.imageNameHex, imageName) || !FromHex(report.entryNameHex, entryName)) {
+    return -1;
+  }
+  const std::int64_t image = ShownForm(imageName, report.imageName, kImageNameShownPrintable);
+  const std::int64_t entry = ShownForm(entryName, report.entryName, kEntryNameShownPrintable);
   return image < 0 || entry < 0 ? -1 : image | entry;
 }
 
@@ -538,10 +535,12 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
   }
   // Every name must be the file's, to be given the next run's name, and
   // every program's names must be shown in a way their bytes give.
+  std::string imageName;
+  std::string entryName;
   for (const RecordedEvent& event : record.events) {
     std::string_view member;
     if (event.kind == RecordedEvent::Kind::kProgram
-            ? !MemberOf(event.report.pcFileName, name, member) || NamesShown(event.report) < 0
+            ? !MemberOf(event.report.pcFileName, name, member) || NamesOf(event.report, imageName, entryName) < 0
             : !MemberOf(event.name, name, member) && event.kind != RecordedEvent::Kind::kKeyLine) {
       return;
     }
@@ -578,8 +577,6 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
   }
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
   std::int64_t position = 0;
-  std::string imageName;
-  std::string entryName;
   for (const RecordedEvent& event : record.events) {
     std::string_view member;
     const std::int64_t row = FirstRow(id) + position;
@@ -587,8 +584,7 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
       const EntryReport& report = event.report;
       const ProgramHashes& hashes = event.hashes;
       MemberOf(report.pcFileName, name, member);
-      FromHex(report.imageNameHex, imageName);
-      FromHex(report.entryNameHex, entryName);
+      const std::int64_t shown = NamesOf(report, imageName, entryName);
       step = s.insertProgram.Reset()
                  .Int(row)
                  .Int(id)
@@ -596,7 +592,7 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
                  .Text(member)
                  .Text(imageName)
                  .Text(entryName)
-                 .Int(NamesShown(report))
+                 .Int(shown)
                  .Text(event.format->name)
                  .Text(std::string_view(&event.format->marker, 1))
                  .Int(report.loadAddress)

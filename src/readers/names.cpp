@@ -7,10 +7,7 @@ namespace zumtal {
 std::string ToPrintable(std::string_view text) {
   std::string printable(text);
   for (auto& character : printable) {
-    const auto value = static_cast<std::uint8_t>(character);
-    if (value < 32 || value > 127) {
-      character = ' ';
-    }
+    character = PrintableByte(character);
   }
   return printable;
 }
