@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "base/text.h"
-#include "readers/names.h"
 #include "readers/readers.h"
 #include "report/match.h"
 
@@ -26,12 +25,6 @@ constexpr int kPositionBits = 20;
 constexpr std::int64_t kRowsPerFile = std::int64_t{1} << kPositionBits;
 constexpr std::int64_t FirstRow(std::int64_t fileId) { return fileId << kPositionBits; }
 constexpr std::int64_t LastRow(std::int64_t fileId) { return FirstRow(fileId) + kRowsPerFile - 1; }
-
-// How a program's names are shown, from their bytes: as they are, or with
-// every byte outside 32 to 127 as a space (bit 0 the image name, bit 1 the
-// entry name).
-constexpr std::int64_t kImageNameShownPrintable = 1;
-constexpr std::int64_t kEntryNameShownPrintable = 2;
 
 constexpr const char* kSchema = R"(
 CREATE TABLE files(
@@ -128,6 +121,14 @@ class Statement {
 
   std::int64_t ColumnInt(int column) const { return sqlite3_column_int64(stmt_, column); }
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  // A hash column's bytes; zeros when it is absent.
+  template <std::size_t N>
+  void Bytes(int column, std::array<std::uint8_t, N>& bytes) const {
+    const std::string_view stored = ColumnView(column);
+    if (stored.size() == N) {
+      std::memcpy(bytes.data(), stored.data(), N);
+    }
+  }
   // Valid until the statement steps on or is reset.
   std::string_view ColumnView(int column) const {
     const void* bytes = sqlite3_column_blob(stmt_, column);
@@ -140,96 +141,6 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
   int next_ = 1;
 };
-
-// A file's rows packed into one string on the main thread: each row a kind
-// byte (an index into kLineKinds, or kProgramRow and the format's index),
-// then its texts as a length and bytes, then its numbers.
-constexpr std::uint8_t kProgramRow = 0xFF;
-
-struct Packer {
-  std::string& out;
-  Packer& Byte(std::uint8_t value) {
-    out += static_cast<char>(value);
-    return *this;
-  }
-  Packer& Int(std::int64_t value) {
-    out.append(reinterpret_cast<const char*>(&value), sizeof value);
-    return *this;
-  }
-  Packer& View(std::string_view text) {
-    Int(static_cast<std::int64_t>(text.size()));
-    out += text;
-    return *this;
-  }
-};
-
-struct Unpacker {
-  std::string_view rest;
-  bool AtEnd() const { return rest.empty(); }
-  std::uint8_t Byte() {
-    const auto value = static_cast<std::uint8_t>(rest.front());
-    rest.remove_prefix(1);
-    return value;
-  }
-  std::int64_t Int() {
-    std::int64_t value = 0;
-    std::memcpy(&value, rest.data(), sizeof value);
-    rest.remove_prefix(sizeof value);
-    return value;
-  }
-  std::string_view View() {
-    const auto size = static_cast<std::size_t>(Int());
-    const std::string_view text = rest.substr(0, size);
-    rest.remove_prefix(size);
-    return text;
-  }
-  // A hash as stored: its bytes, or zeros when it is absent.
-  template <std::size_t N>
-  void Bytes(std::array<std::uint8_t, N>& bytes) {
-    const std::string_view stored = View();
-    if (stored.size() == N) {
-      std::memcpy(bytes.data(), stored.data(), N);
-    }
-  }
-};
-
-// The part of a name after the file's own name: "" for the file itself,
-// "/MEMBER" for an archive's member. False when it is not the file's.
-bool MemberOf(std::string_view name, std::string_view file, std::string_view& member) {
-  if (!name.starts_with(file)) {
-    return false;
-  }
-  member = name.substr(file.size());
-  return true;
-}
-
-// How `text` shows `bytes`: 0 as they are, `spaced` with every byte outside
-// 32 to 127 as a space (as ToPrintable makes it); -1 when neither.
-std::int64_t ShownForm(std::string_view bytes, std::string_view text, std::int64_t spaced) {
-  if (bytes == text) {
-    return 0;
-  }
-  if (bytes.size() != text.size()) {
-    return -1;
-  }
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != PrintableByte(bytes[i])) {
-      return -1;
-    }
-  }
-  return spaced;
-}
-
-// A program's names as bytes, and how they are shown (kImageNameShown...
-// added); -1 when either is shown in a way that its bytes do not give.
-std::int64_t NamesOf(const EntryReport& report, std::string& imageName, std::string& entryName) {
-  if (!FromHex(report.imageNameHex, imageName) || !FromHex(report.entryNameHex, entryName)) {
-    return -1;
-  }
-  const std::int64_t image = ShownForm(imageName, report.imageName, kImageNameShownPrintable);
-  const std::int64_t entry = ShownForm(entryName, report.entryName, kEntryNameShownPrintable);
-  return image < 0 || entry < 0 ? -1 : image | entry;
-}
 
 const Format* FormatNamed(std::string_view name) {
   for (const Format& format : Formats()) {
@@ -266,12 +177,20 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
     return fail(handle != nullptr ? sqlite3_errmsg(handle) : "cannot be opened");
   }
   sqlite3_busy_timeout(handle, 5000);
+  // A new catalogue (an empty file) is made without waiting for the disk:
+  // until its tables are committed it holds nothing to keep.
+  sqlite3_file* raw = nullptr;
+  sqlite3_int64 size = -1;
+  const bool fresh = sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &raw) == SQLITE_OK &&
+                     raw != nullptr && raw->pMethods != nullptr && raw->pMethods->xFileSize(raw, &size) == SQLITE_OK &&
+                     size == 0;
   // A new catalogue gets 16 KiB pages: a file's rows take fewer of them,
   // and fewer writes. The size is taken when the file is first read, so it
   // is asked for before that; a file that exists keeps its own.
   // The lock, held from the first transaction to the end of the run:
   // another run waits for it, and gives up after five seconds.
-  if (!db->Exec("PRAGMA page_size=16384") || !db->Exec("PRAGMA locking_mode=EXCLUSIVE") ||
+  if (!db->Exec(fresh ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=NORMAL") ||
+      !db->Exec("PRAGMA page_size=16384") || !db->Exec("PRAGMA locking_mode=EXCLUSIVE") ||
       !db->Exec("BEGIN EXCLUSIVE")) {
     return fail(sqlite3_errcode(handle) == SQLITE_BUSY
                     ? "in use by another run (waited 5 seconds)"
@@ -315,9 +234,8 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   // checkpoint (two syncs) only every 2,048 pages of it (32 MiB in a new
   // catalogue). Its first 64 MiB are read through a mapping, without
   // copies; 8 MiB of pages are cached.
-  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA synchronous=NORMAL") || !db->Exec("PRAGMA journal_mode=WAL") ||
-      !db->Exec("PRAGMA wal_autocheckpoint=2048") || !db->Exec("PRAGMA cache_size=-8192") ||
-      !db->Exec("PRAGMA mmap_size=67108864")) {
+  if (!db->Exec("COMMIT") || !db->Exec("PRAGMA journal_mode=WAL") || !db->Exec("PRAGMA wal_autocheckpoint=2048") ||
+      !db->Exec("PRAGMA cache_size=-8192") || !db->Exec("PRAGMA mmap_size=67108864")) {
     return fail(sqlite3_errmsg(handle));
   }
   if (empty || version < kCatalogueSchemaVersion) {
@@ -330,6 +248,11 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
         !db->Exec("COMMIT")) {
       return fail(sqlite3_errmsg(handle));
     }
+  }
+  // From here on each checkpoint waits for the disk (the log itself need
+  // not: a run killed loses only what it had not committed).
+  if (!db->Exec("PRAGMA synchronous=NORMAL")) {
+    return fail(sqlite3_errmsg(handle));
   }
   if (!db->Prepare()) {
     return fail(sqlite3_errmsg(handle));
@@ -400,75 +323,88 @@ bool CatalogueDb::Commit() {
   return true;
 }
 
-std::optional<KeptFile> CatalogueDb::Find(const FileStamp& stamp, const std::string& name, HashSet needs,
-                                          const MatchIndex* index) {
+std::optional<CatalogueDb::FileRow> CatalogueDb::Look(const std::string& path) {
   if (!failure_.empty()) {
     return std::nullopt;
   }
+  Statement& file = statements_->findFile.Reset().Text(path);
+  const int step = file.Step();
+  std::optional<FileRow> row;
+  if (step == SQLITE_ROW) {
+    row.emplace(FileRow{file.ColumnInt(0), static_cast<std::uint64_t>(file.ColumnInt(1)), file.ColumnInt(2),
+                        static_cast<HashSet>(file.ColumnInt(3)), std::string(file.ColumnView(4))});
+  } else if (step != SQLITE_DONE) {
+    Fail();
+  }
+  // Left reset: a statement in progress would hold the write-ahead log back
+  // from its checkpoints.
+  file.Reset();
+  return row;
+}
+
+std::optional<KeptFile> CatalogueDb::Find(const FileRow& row, const FileStamp& stamp, const std::string& name,
+                                          HashSet needs, const MatchIndex* index) {
+  if (!failure_.empty() || row.size != stamp.size || row.modifiedNs != stamp.modifiedNs ||
+      (row.hashes & needs) != needs || row.beside != stamp.beside) {
+    return std::nullopt;
+  }
   Statements& s = *statements_;
-  // Left reset on every way out: a statement in progress would hold the
-  // write-ahead log back from its checkpoints.
+  // Left reset on every way out, as in Look.
   struct Done {
     Statements& s;
     ~Done() {
-      s.findFile.Reset();
       s.findPrograms.Reset();
       s.findLines.Reset();
     }
   } done{s};
-  Statement& file = s.findFile.Reset().Text(stamp.path);
-  const int step = file.Step();
-  if (step != SQLITE_ROW) {
-    if (step != SQLITE_DONE) {
-      Fail();
-    }
-    return std::nullopt;
-  }
-  const std::int64_t id = file.ColumnInt(0);
-  const auto hashes = static_cast<HashSet>(file.ColumnInt(3));
-  if (static_cast<std::uint64_t>(file.ColumnInt(1)) != stamp.size || file.ColumnInt(2) != stamp.modifiedNs ||
-      (hashes & needs) != needs || file.ColumnView(4) != stamp.beside) {
-    return std::nullopt;
-  }
-  KeptFile kept{name, {}, hashes};
-  Packer rows{kept.rows};
+  const std::int64_t id = row.id;
+  KeptFile kept{name, {}};
+  kept.record.hashes = row.hashes;
   // Programs and lines share one count of positions: merged in order.
   Statement& programs = s.findPrograms.Reset().Int(FirstRow(id)).Int(LastRow(id));
   Statement& lines = s.findLines.Reset().Int(FirstRow(id)).Int(LastRow(id));
   int program = programs.Step();
   int line = lines.Step();
   while (program == SQLITE_ROW || line == SQLITE_ROW) {
+    RecordedEvent event;
     if (program == SQLITE_ROW && (line != SQLITE_ROW || programs.ColumnInt(0) < lines.ColumnInt(0))) {
-      const Format* format = FormatNamed(programs.ColumnView(6));
-      if (format == nullptr) {
+      event.kind = RecordedEvent::Kind::kProgram;
+      event.format = FormatNamed(programs.ColumnView(6));
+      if (event.format == nullptr) {
         return std::nullopt;
       }
-      rows.Byte(kProgramRow).Byte(static_cast<std::uint8_t>(format - Formats().data()));
-      for (const int column : {1, 2, 3, 4, 5}) {
-        rows.View(programs.ColumnView(column));
-      }
-      for (const int column : {7, 8, 9, 10, 11, 12}) {
-        rows.Int(programs.ColumnInt(column));
-      }
+      event.member = programs.ColumnView(1);
+      event.imageName = programs.ColumnView(2);
+      event.entryName = programs.ColumnView(3);
+      programs.Bytes(4, event.hashes.md5);
+      programs.Bytes(5, event.hashes.sha1);
+      event.loadAddress = static_cast<std::uint16_t>(programs.ColumnInt(7));
+      event.size = static_cast<std::uint64_t>(programs.ColumnInt(8));
+      event.rawCrc = static_cast<std::int32_t>(programs.ColumnInt(9));
+      event.hashes.crc32 = static_cast<std::uint32_t>(programs.ColumnInt(10));
+      event.sectorErrors = static_cast<std::uint32_t>(programs.ColumnInt(11));
+      event.namesShown = static_cast<std::uint8_t>(programs.ColumnInt(12));
+      kept.record.Add(event);
       program = programs.Step();
       continue;
     }
     const std::string_view kind = lines.ColumnView(1);
-    const auto known =
-        std::find_if(std::begin(kLineKinds), std::end(kLineKinds), [&](const auto& row) { return row.name == kind; });
+    const auto known = std::find_if(std::begin(kLineKinds), std::end(kLineKinds),
+                                    [&](const auto& entry) { return entry.name == kind; });
     // A file that this run's DATs would hash whole, kept without its hashes.
     if (known == std::end(kLineKinds) ||
         (known->kind == RecordedEvent::Kind::kWholeFile && lines.IsNull(5) && index != nullptr &&
          index->WantsSize(static_cast<std::uint64_t>(lines.ColumnInt(4))))) {
       return std::nullopt;
     }
-    rows.Byte(static_cast<std::uint8_t>(known - std::begin(kLineKinds)))
-        .View(lines.ColumnView(2))
-        .View(lines.ColumnView(3))
-        .View(lines.ColumnView(7))
-        .Int(lines.ColumnInt(4))
-        .Int(lines.ColumnInt(5))
-        .Byte(lines.IsNull(5) ? 0 : 1);
+    event.kind = known->kind;
+    event.member = lines.ColumnView(2);
+    event.text = lines.ColumnView(3);
+    event.size = static_cast<std::uint64_t>(lines.ColumnInt(4));
+    event.hashed = !lines.IsNull(5);
+    event.hashes.crc32 = static_cast<std::uint32_t>(lines.ColumnInt(5));
+    lines.Bytes(7, event.hashes.sha1);
+    kept.record.Add(event);
     line = lines.Step();
   }
   if (program != SQLITE_DONE || line != SQLITE_DONE) {
@@ -478,47 +414,6 @@ std::optional<KeptFile> CatalogueDb::Find(const FileStamp& stamp, const std::str
   return kept;
 }
 
-FileRecord CatalogueDb::Expand(const KeptFile& kept) {
-  FileRecord record;
-  record.hashes = kept.hashes;
-  Unpacker rows{kept.rows};
-  while (!rows.AtEnd()) {
-    RecordedEvent& event = record.events.emplace_back();
-    const std::uint8_t kind = rows.Byte();
-    if (kind == kProgramRow) {
-      event.kind = RecordedEvent::Kind::kProgram;
-      event.format = &Formats()[rows.Byte()];
-      EntryReport& report = event.report;
-      report.pcFileName = kept.name;
-      report.pcFileName += rows.View();
-      const std::string_view imageName = rows.View();
-      const std::string_view entryName = rows.View();
-      rows.Bytes(event.hashes.md5);
-      rows.Bytes(event.hashes.sha1);
-      report.loadAddress = static_cast<std::uint16_t>(rows.Int());
-      report.size = static_cast<std::uint64_t>(rows.Int());
-      report.rawCrc = static_cast<std::int32_t>(rows.Int());
-      event.hashes.crc32 = static_cast<std::uint32_t>(rows.Int());
-      report.sectorErrors = static_cast<std::uint32_t>(rows.Int());
-      const std::int64_t shown = rows.Int();
-      report.imageName = (shown & kImageNameShownPrintable) != 0 ? ToPrintable(imageName) : std::string(imageName);
-      report.entryName = (shown & kEntryNameShownPrintable) != 0 ? ToPrintable(entryName) : std::string(entryName);
-      report.imageNameHex = ToHex(imageName);
-      report.entryNameHex = ToHex(entryName);
-      continue;
-    }
-    event.kind = kLineKinds[kind].kind;
-    event.name = kept.name;
-    event.name += rows.View();
-    event.text = rows.View();
-    rows.Bytes(event.hashes.sha1);
-    event.report.size = static_cast<std::uint64_t>(rows.Int());
-    event.hashes.crc32 = static_cast<std::uint32_t>(rows.Int());
-    event.hashed = rows.Byte() != 0;
-  }
-  return record;
-}
-
 bool CatalogueDb::DeleteRows(std::int64_t id) {
   Statements& s = *statements_;
   return s.deletePrograms.Reset().Int(FirstRow(id)).Int(LastRow(id)).Step() == SQLITE_DONE &&
@@ -526,26 +421,8 @@ bool CatalogueDb::DeleteRows(std::int64_t id) {
          s.deleteFile.Reset().Int(id).Step() == SQLITE_DONE;
 }
 
-void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const FileRecord& record) {
-  if (!failure_.empty()) {
-    return;
-  }
-  if (record.events.size() >= static_cast<std::size_t>(kRowsPerFile)) {
-    return;
-  }
-  // Every name must be the file's, to be given the next run's name, and
-  // every program's names must be shown in a way their bytes give.
-  std::string imageName;
-  std::string entryName;
-  for (const RecordedEvent& event : record.events) {
-    std::string_view member;
-    if (event.kind == RecordedEvent::Kind::kProgram
-            ? !MemberOf(event.report.pcFileName, name, member) || NamesOf(event.report, imageName, entryName) < 0
-            : !MemberOf(event.name, name, member) && event.kind != RecordedEvent::Kind::kKeyLine) {
-      return;
-    }
-  }
-  if (!Begin()) {
+void CatalogueDb::Store(const FileStamp& stamp, const FileRecord& record) {
+  if (!failure_.empty() || record.events >= static_cast<std::size_t>(kRowsPerFile) || !Begin()) {
     return;
   }
   Statements& s = *statements_;
@@ -577,34 +454,31 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
   }
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
   std::int64_t position = 0;
-  for (const RecordedEvent& event : record.events) {
-    std::string_view member;
+  RecordReader reader(record.rows);
+  RecordedEvent event;
+  while (reader.Next(event)) {
     const std::int64_t row = FirstRow(id) + position;
     if (event.kind == RecordedEvent::Kind::kProgram) {
-      const EntryReport& report = event.report;
       const ProgramHashes& hashes = event.hashes;
-      MemberOf(report.pcFileName, name, member);
-      const std::int64_t shown = NamesOf(report, imageName, entryName);
       step = s.insertProgram.Reset()
                  .Int(row)
                  .Int(id)
                  .Int(position++)
-                 .Text(member)
-                 .Text(imageName)
-                 .Text(entryName)
-                 .Int(shown)
+                 .Text(event.member)
+                 .Text(event.imageName)
+                 .Text(event.entryName)
+                 .Int(event.namesShown)
                  .Text(event.format->name)
                  .Text(std::string_view(&event.format->marker, 1))
-                 .Int(report.loadAddress)
-                 .Int(static_cast<std::int64_t>(report.size))
-                 .Int(report.rawCrc)
+                 .Int(event.loadAddress)
+                 .Int(static_cast<std::int64_t>(event.size))
+                 .Int(event.rawCrc)
                  .Int(hashes.crc32, (record.hashes & kCrc32Hash) != 0)
                  .Blob(hashes.md5.data(), hashes.md5.size(), (record.hashes & kMd5Hash) != 0)
                  .Blob(hashes.sha1.data(), hashes.sha1.size(), (record.hashes & kSha1Hash) != 0)
-                 .Int(report.sectorErrors)
+                 .Int(event.sectorErrors)
                  .Step();
     } else {
-      MemberOf(event.name, name, member);
       const auto kind = std::find_if(std::begin(kLineKinds), std::end(kLineKinds),
                                      [&](const auto& line) { return line.kind == event.kind; });
       const bool whole = event.kind == RecordedEvent::Kind::kWholeFile;
@@ -613,9 +487,9 @@ void CatalogueDb::Store(const FileStamp& stamp, const std::string& name, const F
                  .Int(id)
                  .Int(position++)
                  .Text(kind->name)
-                 .Text(member)
+                 .Text(event.member)
                  .Text(event.text)
-                 .Int(static_cast<std::int64_t>(event.report.size), whole)
+                 .Int(static_cast<std::int64_t>(event.size), whole)
                  .Int(event.hashes.crc32, event.hashed)
                  .Blob(event.hashes.md5.data(), event.hashes.md5.size(), false)
                  .Blob(event.hashes.sha1.data(), event.hashes.sha1.size(), event.hashed)

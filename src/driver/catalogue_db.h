@@ -20,11 +20,10 @@ namespace zumtal {
 class MatchIndex;
 
 // A file's rows as the catalogue holds them, copied out on the thread that
-// owns the database and made into the file's record (Expand) on another.
+// owns the database and played back on another.
 struct KeptFile {
   std::string name;  // the file as this run names it
-  std::string rows;  // packed
-  HashSet hashes = 0;
+  FileRecord record;
 };
 
 // zumtal's SQLite application_id ("ZMTL") and the schema's version.
@@ -43,16 +42,23 @@ class CatalogueDb {
   CatalogueDb(const CatalogueDb&) = delete;
   CatalogueDb& operator=(const CatalogueDb&) = delete;
 
-  // The rows of a file whose row holds the same stamp and the program
-  // hashes `needs`, to be given the names of `name` (the file as this run
-  // names it); nothing otherwise. With --match, a file that `index` would
-  // hash whole must have been hashed.
-  std::optional<KeptFile> Find(const FileStamp& stamp, const std::string& name, HashSet needs, const MatchIndex* index);
-  // The record of a file's rows, made on any thread.
-  static FileRecord Expand(const KeptFile& kept);
-  // Replaces the file's rows by the record, made as `name`, whole or not
-  // at all.
-  void Store(const FileStamp& stamp, const std::string& name, const FileRecord& record);
+  // A file's row, found by its absolute path.
+  struct FileRow {
+    std::int64_t id = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    HashSet hashes = 0;
+    std::string beside;
+  };
+  std::optional<FileRow> Look(const std::string& path);
+  // The rows of a file whose row holds its stamp and the program hashes
+  // `needs`, to be given the names of `name` (the file as this run names
+  // it); nothing otherwise. With --match, a file that `index` would hash
+  // whole must have been hashed.
+  std::optional<KeptFile> Find(const FileRow& row, const FileStamp& stamp, const std::string& name, HashSet needs,
+                               const MatchIndex* index);
+  // Replaces the file's rows by the record, whole or not at all.
+  void Store(const FileStamp& stamp, const FileRecord& record);
 
   // For -r: a file found by the walk, a folder that could not be read, and
   // a folder walked whole. Finish deletes the rows of files below a walked

@@ -24,8 +24,13 @@ struct FileStamp {
 // The separator of the absolute paths.
 char PathSeparator();
 
-// The stamp of a file that a search or walk found; false when the system
-// cannot tell (the file is then read as without the database).
+// The absolute path of a file that a search or walk found; empty when it
+// cannot be made.
+std::string StampPath(const FoundFile& file);
+
+// The stamp of a file that a search or walk found, its path included; false
+// when the system cannot tell (the file is then read as without the
+// database).
 bool StampFile(const FoundFile& file, FileStamp& stamp);
 
 // Adds to `stamp` the state of the files beside `file` named `bareNames`.

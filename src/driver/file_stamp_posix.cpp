@@ -55,14 +55,18 @@ std::string AbsoluteFolder(const std::string& path) {
   return folder;
 }
 
+std::string StampPath(const FoundFile& file) {
+  // With a walk's handle the name is the path as found from here.
+  return AbsolutePath(file.directory == -1 ? file.path : file.name);
+}
+
 bool StampFile(const FoundFile& file, FileStamp& stamp) {
   struct stat info {};
   const int at = file.directory == -1 ? AT_FDCWD : static_cast<int>(file.directory);
   if (fstatat(at, file.path.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) {
     return false;
   }
-  // With a walk's handle the name is the path as found from here.
-  stamp.path = AbsolutePath(file.directory == -1 ? file.path : file.name);
+  stamp.path = StampPath(file);
   stamp.size = static_cast<std::uint64_t>(info.st_size);
   stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
   return !stamp.path.empty();

@@ -1,15 +1,9 @@
 #include <windows.h>
 
 #include "driver/file_stamp.h"
+#include "readers/platform_file.h"
 
 namespace zumtal {
-
-namespace {
-
-// FILETIME counts 100 ns steps from 1601.
-constexpr std::int64_t kEpochSteps = 116444736000000000;
-
-}  // namespace
 
 char PathSeparator() { return '\\'; }
 
@@ -30,17 +24,18 @@ std::string AbsoluteFolder(const std::string& path) {
   return folder;
 }
 
+std::string StampPath(const FoundFile& file) { return AbsolutePath(file.path); }
+
 bool StampFile(const FoundFile& file, FileStamp& stamp) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExA(file.path.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
-  stamp.path = AbsolutePath(file.path);
+  stamp.path = StampPath(file);
   stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  const std::int64_t steps = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime);
-  stamp.modifiedNs = (steps - kEpochSteps) * 100;
+  stamp.modifiedNs = NsFromFileTime((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                    data.ftLastWriteTime.dwLowDateTime);
   return !stamp.path.empty();
 }
 

@@ -170,14 +170,14 @@ JobResult CatalogueJob(Job& job, const Settings& settings) {
     } else if (!job.kept.empty()) {
       result.bytes = job.keptBytes;
       for (const KeptFile& kept : job.kept) {
-        reports.Replay(CatalogueDb::Expand(kept));
+        reports.Replay(kept.record.rows, kept.name);
       }
     } else if (!job.in) {
       reports.WriteOpenError(job.name);
     } else {
       result.bytes = job.in->FileLength();
       if (job.bare != "STDERR.TXT") {
-        reports.Record(job.record.get());
+        reports.Record(job.record.get(), job.name);
         result.status = CatalogueInput(*job.in, job.name, job.bare, 0, CatalogueContext{reports}, job.siblings.get());
         reports.Record(nullptr);
       }
@@ -216,7 +216,7 @@ class RunWriter {
   // Throws the file's run-ending failure, after what it wrote before it.
   void Take(JobResult& result) {
     if (db_ != nullptr && result.record && !result.failure) {
-      db_->Store(result.stamp, result.name, *result.record);
+      db_->Store(result.stamp, *result.record);
     }
     out_.WriteLines(result.text);
     for (const auto& item : result.collected) {
@@ -344,31 +344,21 @@ class Finder : public TreeVisitor {
     job.name = file.name;
     job.bare = file.bare;
     const Format* format = FindFormat(file.bare);
-    if (keeping_.db != nullptr && file.bare != "STDERR.TXT" && StampFile(file, job.stamp)) {
-      // What a file read with the files beside it reports depends on them
-      // too (a Zipcode part): they are part of its stamp.
-      if (format != nullptr && format->beside != nullptr) {
-        StampBeside(file, format->beside(file.bare), job.stamp);
-      }
+    // With --db: the file's path, and whether what this reading finds is
+    // stored.
+    bool keep = keeping_.db != nullptr && file.bare != "STDERR.TXT" && !(job.stamp.path = StampPath(file)).empty();
+    bool stamped = false;
+    if (keep) {
       if (keeping_.recursive) {
         keeping_.db->Found(job.stamp.path);
       }
-      if (std::optional<KeptFile> kept = keeping_.db->Find(job.stamp, job.name, keeping_.needs, keeping_.index)) {
-        // Files kept go to a worker in runs: one job each would cost more
-        // in handing over than in playing back.
-        hits_.name = job.name;
-        hits_.kept.push_back(std::move(*kept));
-        hits_.keptBytes += job.stamp.size;
-        hitsRows_ += hits_.kept.back().rows.size();
-        if (hits_.kept.size() == kHitsPerJob || hitsRows_ >= kHitRowsPerJob) {
-          QueueHits();
+      // A file with rows is stamped now, to tell whether they still hold;
+      // any other file by its opening, which asks the system anyway.
+      if (const std::optional<CatalogueDb::FileRow> row = keeping_.db->Look(job.stamp.path)) {
+        keep = stamped = StampFile(file, job.stamp);
+        if (stamped && Kept(file, format, *row, job)) {
+          return;
         }
-        return;
-      }
-      // File times advance in coarse steps: a file changed just now could
-      // change again within the same time.
-      if (std::max(job.stamp.modifiedNs, job.stamp.besideNewestNs) < keeping_.storeBefore) {
-        job.record = std::make_unique<FileRecord>();
       }
     }
     job.in = InputFile::Open(file.path, file.directory);
@@ -377,6 +367,17 @@ class Finder : public TreeVisitor {
     // the read.
     if (job.in && (job.in->FileLength() > InputFile::kWindow || InputFile::FilesAreCold())) {
       job.in->ReadAhead();
+    }
+    if (keep && job.in && !stamped) {
+      job.stamp.size = job.in->FileLength();
+      job.stamp.modifiedNs = job.in->ModifiedNs();
+      StampBeside(file, format, job.stamp);
+      stamped = true;
+    }
+    // File times advance in coarse steps: a file changed just now could
+    // change again within the same time.
+    if (stamped && std::max(job.stamp.modifiedNs, job.stamp.besideNewestNs) < keeping_.storeBefore) {
+      job.record = std::make_unique<FileRecord>();
     }
     // The directory handle is valid during this call only.
     if (job.in && format != nullptr && format->beside != nullptr) {
@@ -412,6 +413,33 @@ class Finder : public TreeVisitor {
   // by the jobs in flight whatever the files hold.
   static constexpr std::size_t kHitsPerJob = 64;
   static constexpr std::size_t kHitRowsPerJob = 256 * 1024;
+
+  // What a file read with the files beside it reports depends on them too
+  // (a Zipcode part): they are part of its stamp.
+  static void StampBeside(const FoundFile& file, const Format* format, FileStamp& stamp) {
+    if (format != nullptr && format->beside != nullptr) {
+      zumtal::StampBeside(file, format->beside(file.bare), stamp);
+    }
+  }
+
+  // Queues the rows of a stamped file when they hold.
+  bool Kept(const FoundFile& file, const Format* format, const CatalogueDb::FileRow& row, Job& job) {
+    StampBeside(file, format, job.stamp);
+    std::optional<KeptFile> kept = keeping_.db->Find(row, job.stamp, job.name, keeping_.needs, keeping_.index);
+    if (!kept) {
+      return false;
+    }
+    // Files kept go to a worker in runs: one job each would cost more in
+    // handing over than in playing back.
+    hits_.name = job.name;
+    hits_.kept.push_back(std::move(*kept));
+    hits_.keptBytes += job.stamp.size;
+    hitsRows_ += hits_.kept.back().record.rows.size();
+    if (hits_.kept.size() == kHitsPerJob || hitsRows_ >= kHitRowsPerJob) {
+      QueueHits();
+    }
+    return true;
+  }
 
   void QueueHits() {
     if (!hits_.kept.empty()) {

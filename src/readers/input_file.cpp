@@ -47,15 +47,16 @@ InputFile::InputFile(std::span<const std::uint8_t> bytes) : length_(bytes.size()
   windowLength_ = length_;
 }
 
-InputFile::InputFile(FileHandle handle, std::uint64_t length) : handle_(handle), open_(true), length_(length) {}
+InputFile::InputFile(FileHandle handle, const FileFacts& facts)
+    : handle_(handle), open_(true), length_(facts.length), modifiedNs_(facts.modifiedNs) {}
 
 std::unique_ptr<InputFile> InputFile::Open(const std::string& path, std::intptr_t directory) {
   FileHandle handle;
-  std::uint64_t length = 0;
-  if (!OpenForReading(path, directory, handle, length)) {
+  FileFacts facts;
+  if (!OpenForReading(path, directory, handle, facts)) {
     return nullptr;
   }
-  return std::unique_ptr<InputFile>(new InputFile(handle, length));
+  return std::unique_ptr<InputFile>(new InputFile(handle, facts));
 }
 
 InputFile::~InputFile() {

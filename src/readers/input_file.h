@@ -86,9 +86,12 @@ class InputFile {
   // Any offset is accepted; a read beyond the end fails.
   void SeekTo(std::uint64_t offset) { position_ = offset; }
   std::uint64_t FileLength() const { return length_; }
+  // A file from the file system: its modification time when it was opened,
+  // in nanoseconds since 1970; 0 for bytes in memory.
+  std::int64_t ModifiedNs() const { return modifiedNs_; }
 
  private:
-  InputFile(FileHandle handle, std::uint64_t length);
+  InputFile(FileHandle handle, const FileFacts& facts);
   std::uint8_t ReadByteSlow();
   // Makes the window hold position_, or ends the run.
   void Fill();
@@ -96,6 +99,7 @@ class InputFile {
   FileHandle handle_;
   bool open_ = false;
   std::uint64_t length_ = 0;
+  std::int64_t modifiedNs_ = 0;
   std::uint64_t position_ = 0;
   std::vector<std::uint8_t> memory_;
   const std::uint8_t* window_ = nullptr;

@@ -11,11 +11,23 @@ struct FileHandle {
   std::intptr_t value = -1;
 };
 
+// What the system says of an open file.
+struct FileFacts {
+  std::uint64_t length = 0;
+  std::int64_t modifiedNs = 0;  // nanoseconds since 1970, as fine as the system keeps them
+};
+
 // Opens an existing regular file read-only, shared; a relative path is taken
 // in the directory of the handle `directory` (from the directory walk), or
 // in the current directory when that is -1. False when it cannot be opened,
 // for whatever reason.
-bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length);
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, FileFacts& facts);
+
+// A Windows file time (100 ns steps since 1601) in nanoseconds since 1970.
+constexpr std::int64_t NsFromFileTime(std::uint64_t steps) {
+  constexpr std::int64_t kEpochSteps = 116444736000000000;
+  return (static_cast<std::int64_t>(steps) - kEpochSteps) * 100;
+}
 
 // Reads up to `size` bytes at `offset`; returns the count (0 at the end) or
 // -1 on a read error.

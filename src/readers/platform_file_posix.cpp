@@ -11,7 +11,7 @@
 
 namespace zumtal {
 
-bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, FileFacts& facts) {
   // Non-blocking, so that a FIFO put in place after the search cannot hang
   // the open; it is refused below like any other non-regular file. Opening
   // relative to the walk's directory puts no limit on the length of a path.
@@ -26,7 +26,8 @@ bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle
     return false;
   }
   handle.value = fd;
-  length = static_cast<std::uint64_t>(info.st_size);
+  facts.length = static_cast<std::uint64_t>(info.st_size);
+  facts.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
   return true;
 }
 

@@ -8,7 +8,7 @@ namespace {
 HANDLE ToHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
 }  // namespace
 
-bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, std::uint64_t& length) {
+bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle& handle, FileFacts& facts) {
   (void)directory;  // the walk hands over whole paths here
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -16,13 +16,16 @@ bool OpenForReading(const std::string& path, std::intptr_t directory, FileHandle
     return false;
   }
   LARGE_INTEGER size{};
+  FILETIME written{};
   // Devices and pipes are not files to catalogue.
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) ||
+      !GetFileTime(file, nullptr, nullptr, &written)) {
     CloseHandle(file);
     return false;
   }
   handle.value = reinterpret_cast<std::intptr_t>(file);
-  length = static_cast<std::uint64_t>(size.QuadPart);
+  facts.length = static_cast<std::uint64_t>(size.QuadPart);
+  facts.modifiedNs = NsFromFileTime((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
   return true;
 }
 

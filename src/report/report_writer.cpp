@@ -1,11 +1,14 @@
 #include "report/report_writer.h"
 
+#include <algorithm>
 #include <charconv>
+#include <tuple>
 #include <utility>
 
 #include "base/run_failure.h"
 #include "base/text.h"
 #include "readers/input_file.h"
+#include "readers/names.h"
 #include "report/match.h"
 #include "report/program_hash.h"
 #include "report/text_encoding.h"
@@ -68,23 +71,34 @@ HashSet ReportWriter::HashesFor(Layout layout, Collect collect) {
   return layout == Layout::kJson ? kAllHashes : 0;
 }
 
-void ReportWriter::Record(FileRecord* record) {
+void ReportWriter::Record(FileRecord* record, std::string_view file) {
   record_ = record;
+  recordFile_ = file;
   if (record_ != nullptr) {
     record_->hashes = HashesFor(layout_, collect_);
   }
 }
 
 void ReportWriter::Keep(RecordedEvent::Kind kind, std::string_view name, std::string_view text) {
-  if (record_ != nullptr) {
-    RecordedEvent& event = record_->events.emplace_back();
-    event.kind = kind;
-    event.name = name;
-    event.text = text;
-  }
+  RecordedEvent event;
+  event.kind = kind;
+  event.text = text;
+  Keep(event, name);
 }
 
-void ReportWriter::Replay(const FileRecord& record) {
+void ReportWriter::Keep(RecordedEvent& event, std::string_view name) {
+  if (record_ == nullptr) {
+    return;
+  }
+  // Every name must be the file's, to be given the next run's name.
+  if (event.kind != RecordedEvent::Kind::kKeyLine && !MemberOf(name, recordFile_, event.member)) {
+    record_->whole = false;
+    return;
+  }
+  record_->Add(event);
+}
+
+void ReportWriter::Replay(std::string_view rows, std::string_view file) {
   // Only the hashes this writer computes, the others zero as its own
   // reading leaves them.
   const HashSet hashes = HashesFor(layout_, collect_);
@@ -100,34 +114,58 @@ void ReportWriter::Replay(const FileRecord& record) {
     }
     return digests;
   };
-  for (const RecordedEvent& event : record.events) {
+  const auto named = [&](const RecordedEvent& event) {
+    std::string name(file);
+    name += event.member;
+    return name;
+  };
+  RecordReader reader(rows);
+  RecordedEvent event;
+  while (reader.Next(event)) {
     switch (event.kind) {
       case RecordedEvent::Kind::kBeginFile:
-        BeginFile(event.name);
+        BeginFile(named(event));
         break;
       case RecordedEvent::Kind::kKeyLine:
         WriteKeyLine(event.text);
         break;
-      case RecordedEvent::Kind::kProgram:
+      case RecordedEvent::Kind::kProgram: {
+        // One report, its strings' room used again program after program.
+        EntryReport& report = replayed_;
+        report.pcFileName.assign(file).append(event.member);
+        for (auto [name, bytes, shown] : {std::tuple{&report.imageName, event.imageName, kImageNameShownPrintable},
+                                          std::tuple{&report.entryName, event.entryName, kEntryNameShownPrintable}}) {
+          name->assign(bytes);
+          if ((event.namesShown & shown) != 0) {
+            std::transform(name->begin(), name->end(), name->begin(), PrintableByte);
+          }
+        }
+        report.imageNameHex = ToHex(event.imageName);
+        report.entryNameHex = ToHex(event.entryName);
+        report.loadAddress = event.loadAddress;
+        report.size = event.size;
+        report.rawCrc = event.rawCrc;
+        report.sectorErrors = event.sectorErrors;
         ++programs_;
-        WriteProgram(event.report, *event.format, computed(event.hashes));
+        WriteProgram(report, *event.format, computed(event.hashes));
         break;
+      }
       case RecordedEvent::Kind::kNotC64:
-        NotC64(event.name);
+        NotC64(named(event));
         break;
       case RecordedEvent::Kind::kProblem:
-        WriteProblem(event.name, event.text);
+        WriteProblem(named(event), event.text);
         break;
       case RecordedEvent::Kind::kWholeFile:
         if (collect_ == Collect::kMatch) {
-          Collected file{Collected::Kind::kFile, {}, {}, {}};
-          file.report.pcFileName = event.name;
-          file.report.size = event.report.size;
-          file.hashed = event.hashed && index_ != nullptr && index_->WantsSize(event.report.size);
-          if (file.hashed) {
-            file.digests = event.hashes;
+          Collected whole{Collected::Kind::kFile, {}, {}, {}};
+          whole.report.pcFileName = named(event);
+          whole.report.size = event.size;
+          whole.hashed = event.hashed && index_ != nullptr && index_->WantsSize(event.size);
+          if (whole.hashed) {
+            whole.digests = event.hashes;
           }
-          collected_.push_back(std::move(file));
+          collected_.push_back(std::move(whole));
         }
         break;
     }
@@ -164,11 +202,14 @@ void ReportWriter::EndProgram(const EntryReport& report, const Format& format) {
   ++programs_;
   const ProgramHashes hashes = hash_ ? hash_->Finish() : ProgramHashes{};
   if (record_ != nullptr) {
-    RecordedEvent& event = record_->events.emplace_back();
-    event.kind = RecordedEvent::Kind::kProgram;
-    event.report = report;
-    event.format = &format;
-    event.hashes = hashes;
+    RecordedEvent event;
+    if (FileRecord::FromReport(report, recordFile_, imageName_, entryName_, event)) {
+      event.format = &format;
+      event.hashes = hashes;
+      record_->Add(event);
+    } else {
+      record_->whole = false;
+    }
   }
   WriteProgram(report, format, hashes);
 }
@@ -341,29 +382,26 @@ void ReportWriter::WholeFile(InputFile& in, std::string_view name, const Format&
   }
   // Kept in every layout: a --match run that finds the file unhashed
   // where it needs the hashes reads the file again.
-  Keep(RecordedEvent::Kind::kWholeFile, name);
-  if (record_ != nullptr) {
-    record_->events.back().report.size = in.FileLength();
-  }
-  if (collect_ != Collect::kMatch) {
-    return;
-  }
-  Collected file{Collected::Kind::kFile, {}, {}, {}};
-  file.report.pcFileName = name;
-  file.report.size = in.FileLength();
-  if (index_ != nullptr && index_->WantsSize(in.FileLength())) {
-    in.SeekTo(0);
-    in.SetSumSink(fileHash_.get());
-    in.SumBytes(in.FileLength());
-    in.SetSumSink(nullptr);
-    file.digests = fileHash_->Finish();
-    file.hashed = true;
-    if (record_ != nullptr) {
-      record_->events.back().hashes = file.digests;
-      record_->events.back().hashed = true;
+  RecordedEvent event;
+  event.kind = RecordedEvent::Kind::kWholeFile;
+  event.size = in.FileLength();
+  if (collect_ == Collect::kMatch) {
+    Collected file{Collected::Kind::kFile, {}, {}, {}};
+    file.report.pcFileName = name;
+    file.report.size = in.FileLength();
+    if (index_ != nullptr && index_->WantsSize(in.FileLength())) {
+      in.SeekTo(0);
+      in.SetSumSink(fileHash_.get());
+      in.SumBytes(in.FileLength());
+      in.SetSumSink(nullptr);
+      file.digests = fileHash_->Finish();
+      file.hashed = true;
+      event.hashes = file.digests;
+      event.hashed = true;
     }
+    collected_.push_back(std::move(file));
   }
-  collected_.push_back(std::move(file));
+  Keep(event, name);
 }
 
 void ReportWriter::BeginFile(std::string_view name) {

@@ -46,12 +46,13 @@ class ReportWriter final : public ProgramSink {
   // The program hashes that a layout writes or collects.
   static HashSet HashesFor(Layout layout, Collect collect);
 
-  // From now on every call that makes a file's reports is also kept in
-  // `record` (nullptr: no longer), with the hashes this writer computes.
-  void Record(FileRecord* record);
-  // The reports of a recorded file, as the calls it holds made them. The
-  // record holds the hashes this writer needs (HashesFor).
-  void Replay(const FileRecord& record);
+  // From now on every call that makes the reports of `file` is also kept
+  // in `record` (nullptr: no longer), with the hashes this writer computes.
+  void Record(FileRecord* record, std::string_view file = {});
+  // The reports of a recorded file, named `file` this time, as the calls
+  // it holds made them. The record holds the hashes this writer needs
+  // (HashesFor).
+  void Replay(std::string_view rows, std::string_view file);
 
   // In the layouts with hashes the bytes that `in` sums from now on go into
   // the program's hashes.
@@ -115,7 +116,9 @@ class ReportWriter final : public ProgramSink {
   // A whole line of the layout: written, or collected in its place.
   void Emit(const std::string& line);
   void WriteProgram(const EntryReport& report, const Format& format, const ProgramHashes& hashes);
+  // Keeps an event of the file being recorded, named `name`.
   void Keep(RecordedEvent::Kind kind, std::string_view name, std::string_view text = {});
+  void Keep(RecordedEvent& event, std::string_view name);
 
   Output& out_;
   Layout layout_;
@@ -127,6 +130,9 @@ class ReportWriter final : public ProgramSink {
   std::unique_ptr<ProgramHash> fileHash_;  // with kMatch
   const MatchIndex* index_;
   FileRecord* record_ = nullptr;
+  std::string recordFile_;             // the file whose reports are kept
+  std::string imageName_, entryName_;  // a kept program's names, decoded
+  EntryReport replayed_;               // a played-back program's report
   std::string file_;
   std::string line_;  // a JSON line being built
   std::uint64_t programs_ = 0;
