@@ -9,9 +9,11 @@
 #include <map>
 #include <tuple>
 
+#include "base/text.h"
 #include "g64_builder.h"
 #include "nib_builder.h"
 #include "readers/archives.h"
+#include "report/file_record.h"
 #include "report/program_hash.h"
 #include "support/harness.h"
 
@@ -182,6 +184,58 @@ TEST(FileRecord, WholeUnlessDamageWasKeptGoingPast) {
     EXPECT_EQ(CatalogueInput(in, "b.zip", "b.zip", 0, CatalogueContext{reports}), damaged ? 100 : 0);
     EXPECT_EQ(record.whole, !damaged);
     EXPECT_EQ(record.hashes, kAllHashes);
+  }
+}
+
+// What a kept program holds of its report: its name within the file, and
+// its names' bytes with how the report shows them. A report that a record
+// cannot give back as it was is not kept (its file is read each run).
+TEST(FileRecord, ProgramsKeptOnlyAsTheyCanBeGivenBack) {
+  const struct {
+    std::string pcFile, imageName, imageHex, entryName, entryHex;
+    bool kept;
+    std::string member;
+    std::uint8_t shown;
+  } cases[] = {
+      {"a.zip/x.prg", "AB", "4142", "CD", "4344", true, "/x.prg", 0},
+      {"a.zip", " B", "0142", "C ", "43A0", true, "", kImageNameShownPrintable | kEntryNameShownPrintable},
+      {"a.zip",
+       "\x01"
+       "B",
+       "0142", " D", "A044", true, "", kEntryNameShownPrintable},
+      {"b.zip/x.prg", "AB", "4142", "CD", "4344", false, "", 0},  // another file's
+      {"a.zip", "AB", "4142", "CE", "4344", false, "", 0},        // shown as neither
+      {"a.zip", "AB", "4142", "CD", "434", false, "", 0},         // not hex
+      {"a.zip", "AB", "4142", "CD ", "4344", false, "", 0},       // of another length
+  };
+  for (const auto& c : cases) {
+    EntryReport report;
+    report.pcFileName = c.pcFile;
+    report.imageName = c.imageName;
+    report.imageNameHex = c.imageHex;
+    report.entryName = c.entryName;
+    report.entryNameHex = c.entryHex;
+    report.loadAddress = 0x0801;
+    report.size = 70000;
+    std::string image, entry;
+    RecordedEvent event;
+    ASSERT_EQ(FileRecord::FromReport(report, "a.zip", image, entry, event), c.kept) << c.entryName << c.entryHex;
+    if (!c.kept) {
+      continue;
+    }
+    FileRecord record;
+    event.format = &Formats().front();
+    record.Add(event);
+    RecordedEvent back;
+    RecordReader reader(record.rows);
+    ASSERT_TRUE(reader.Next(back));
+    EXPECT_EQ(back.member, c.member);
+    EXPECT_EQ(ToHex(back.imageName), c.imageHex);
+    EXPECT_EQ(ToHex(back.entryName), c.entryHex);
+    EXPECT_EQ(back.namesShown, c.shown);
+    EXPECT_EQ(back.loadAddress, 0x0801);
+    EXPECT_EQ(back.size, 70000u);
+    EXPECT_FALSE(reader.Next(back));
   }
 }
 
