@@ -226,6 +226,7 @@ TEST(FileRecord, ProgramsKeptOnlyAsTheyCanBeGivenBack) {
     FileRecord record;
     event.format = &Formats().front();
     record.Add(event);
+    EXPECT_EQ(record.events, 1u);  // what the store's limit on a file's rows counts
     RecordedEvent back;
     RecordReader reader(record.rows);
     ASSERT_TRUE(reader.Next(back));
