@@ -56,13 +56,16 @@ bool FromHex(std::string_view hex, std::string& bytes) {
   if (hex.size() % 2 != 0) {
     return false;
   }
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexDigitValue(hex[i]);
-    const int low = HexDigitValue(hex[i + 1]);
+  // Sized once: names are decoded for every program a catalogue keeps.
+  bytes.resize(hex.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const int high = HexDigitValue(hex[2 * i]);
+    const int low = HexDigitValue(hex[2 * i + 1]);
     if (high < 0 || low < 0) {
+      bytes.clear();
       return false;
     }
-    bytes.push_back(static_cast<char>(high << 4 | low));
+    bytes[i] = static_cast<char>(high << 4 | low);
   }
   return true;
 }

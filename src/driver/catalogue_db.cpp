@@ -257,6 +257,14 @@ std::unique_ptr<CatalogueDb> CatalogueDb::Open(const std::string& file, std::str
   if (!db->Prepare()) {
     return fail(sqlite3_errmsg(handle));
   }
+  // A catalogue that holds no file (a first run) is not searched: a file
+  // named twice in the run is then read twice, as without it.
+  Statement any;
+  const int step = any.Prepare(handle, "SELECT 1 FROM files LIMIT 1") ? any.Step() : sqlite3_errcode(handle);
+  if (step != SQLITE_ROW && step != SQLITE_DONE) {
+    return fail(sqlite3_errmsg(handle));
+  }
+  db->holdsFiles_ = step == SQLITE_ROW;
   return db;
 }
 
@@ -324,7 +332,7 @@ bool CatalogueDb::Commit() {
 }
 
 std::optional<CatalogueDb::FileRow> CatalogueDb::Look(const std::string& path) {
-  if (!failure_.empty()) {
+  if (!failure_.empty() || !holdsFiles_) {
     return std::nullopt;
   }
   Statement& file = statements_->findFile.Reset().Text(path);

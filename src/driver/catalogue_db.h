@@ -89,7 +89,8 @@ class CatalogueDb {
   bool inTransaction_ = false;
   int stored_ = 0;  // in the open transaction
   std::vector<std::string> walked_;
-  bool tracking_ = false;  // the temporary tables of Found exist
+  bool tracking_ = false;    // the temporary tables of Found exist
+  bool holdsFiles_ = false;  // when opened
   struct Statements;
   std::unique_ptr<Statements> statements_;
 };
