@@ -205,6 +205,7 @@ TEST(FileRecord, ProgramsKeptOnlyAsTheyCanBeGivenBack) {
        "0142", " D", "A044", true, "", kEntryNameShownPrintable},
       {"b.zip/x.prg", "AB", "4142", "CD", "4344", false, "", 0},  // another file's
       {"a.zip", "AB", "4142", "CE", "4344", false, "", 0},        // shown as neither
+      {"a.zip", "AB", "4142", "XD", "4344", false, "", 0},        // from the first byte on
       {"a.zip", "AB", "4142", "CD", "434", false, "", 0},         // not hex
       {"a.zip", "AB", "4142", "CD ", "4344", false, "", 0},       // of another length
   };
