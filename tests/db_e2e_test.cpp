@@ -148,6 +148,10 @@ TEST(Catalogue, RowsAreUsedWhileSizeAndTimeHold) {
   c.dir.Write("C64/pack.zip", Bytes(fs::file_size(pack), 0));
   fs::last_write_time(pack, packTime);
   EXPECT_EQ(All(c.Run({"--db", "c.db", "-k", "C64/pack.zip"})), kept);
+  // Kept by a --json run, which hashes no file whole: --match with DATs that
+  // name the disk's size reads it again, to hash it.
+  const Args match{"--match", "dats", "C64/disks/d.d64"};
+  EXPECT_EQ(All(c.Run(With({"--db", "c.db"}, match))), All(c.Run(match)));
 }
 
 // A file gone from a walked folder loses its rows: with the file put back

@@ -322,13 +322,11 @@ bool CatalogueDb::Begin() {
   return true;
 }
 
-bool CatalogueDb::Commit() {
+void CatalogueDb::Commit() {
   inTransaction_ = false;
   if (!Exec("COMMIT")) {
     Fail();
-    return false;
   }
-  return true;
 }
 
 std::optional<CatalogueDb::FileRow> CatalogueDb::Look(const std::string& path) {

@@ -78,7 +78,7 @@ class CatalogueDb {
   bool Exec(const char* sql);
   void Fail();
   bool Begin();
-  bool Commit();
+  void Commit();
   bool DeleteRows(std::int64_t id);
   // Makes the tables of Found and Unreadable, once.
   bool Track();
