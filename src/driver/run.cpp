@@ -371,7 +371,7 @@ class Finder : public TreeVisitor {
     if (keep && job.in && !stamped) {
       job.stamp.size = job.in->FileLength();
       job.stamp.modifiedNs = job.in->ModifiedNs();
-      StampBeside(file, format, job.stamp);
+      StampSiblings(file, format, job.stamp);
       stamped = true;
     }
     // File times advance in coarse steps: a file changed just now could
@@ -416,7 +416,7 @@ class Finder : public TreeVisitor {
 
   // What a file read with the files beside it reports depends on them too
   // (a Zipcode part): they are part of its stamp.
-  static void StampBeside(const FoundFile& file, const Format* format, FileStamp& stamp) {
+  static void StampSiblings(const FoundFile& file, const Format* format, FileStamp& stamp) {
     if (format != nullptr && format->beside != nullptr) {
       zumtal::StampBeside(file, format->beside(file.bare), stamp);
     }
@@ -424,7 +424,7 @@ class Finder : public TreeVisitor {
 
   // Queues the rows of a stamped file when they hold.
   bool Kept(const FoundFile& file, const Format* format, const CatalogueDb::FileRow& row, Job& job) {
-    StampBeside(file, format, job.stamp);
+    StampSiblings(file, format, job.stamp);
     std::optional<KeptFile> kept = keeping_.db->Find(row, job.stamp, job.name, keeping_.needs, keeping_.index);
     if (!kept) {
       return false;
